@@ -1,0 +1,78 @@
+#ifndef KESTRIM_PLATFORM_FILE_API_H_
+#define KESTRIM_PLATFORM_FILE_API_H_
+
+// The file operations the walk is written against. Every entry is reached
+// relative to the open listing of the directory that holds it, so a name is
+// resolved once, inside that directory, and never as a path the walk built.
+
+#include <cstdint>
+
+using DWORD = std::uint32_t;
+
+// Reported for a real directory that the walk may descend into.
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+// Asks SetFileAttributesA to make an entry deletable and listable.
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+// GetLastError after FindNextFileA reached the end of a listing cleanly.
+constexpr DWORD ERROR_NO_MORE_FILES = 0;
+
+// Longest entry name a listing delivers, plus the terminator.
+constexpr int kMaxNameSize = 256;
+
+// One entry of a listing.
+struct WIN32_FIND_DATAA {
+  // FILE_ATTRIBUTE_DIRECTORY for a directory that is neither a symbolic link
+  // nor a mount point; 0 for everything else.
+  DWORD dwFileAttributes;
+  char cFileName[kMaxNameSize];  // the bare name
+  unsigned dwPosixMode;          // a directory's mode bits; 0 otherwise
+};
+
+// An open listing of one directory.
+struct FindListing;
+using HANDLE = FindListing*;
+constexpr HANDLE INVALID_HANDLE_VALUE = nullptr;
+
+// The working directory, against which the path the user gave is resolved.
+HANDLE WorkingDirectory();
+
+// Opens a listing of directory `name` inside `parent` and delivers its first
+// entry; INVALID_HANDLE_VALUE when it cannot be listed. Inside a listing a
+// symbolic link is never followed; from WorkingDirectory() the name is the
+// user's path and is resolved as one.
+HANDLE FindFirstFileA(HANDLE parent, const char* name, WIN32_FIND_DATAA* entry);
+
+// Delivers the next entry; false at the end or on a read error, told apart
+// by GetLastError. Entries already delivered may be deleted meanwhile.
+bool FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry);
+
+// Ends a listing; listings are ended in the reverse order of opening.
+bool FindClose(HANDLE listing);
+
+// Makes `entry` of `listing` deletable and listable (only
+// FILE_ATTRIBUTE_NORMAL is understood): a directory gains owner read, write
+// and search permission; nothing else needs a change. Never follows a link.
+bool SetFileAttributesA(HANDLE listing, const WIN32_FIND_DATAA& entry,
+                        DWORD attributes);
+
+// Deletes the non-directory `name` inside `listing`; true when it is gone,
+// including when someone else removed it first.
+bool DeleteFileA(HANDLE listing, const char* name);
+
+// Removes the empty directory `name` inside `listing`; true when it is gone,
+// including when someone else removed it first.
+bool RemoveDirectoryA(HANDLE listing, const char* name);
+
+// The error of the last call that failed: an errno value, or
+// ERROR_NO_MORE_FILES after a listing ended cleanly.
+DWORD GetLastError();
+
+// True when `path` names the root directory of the file system, by identity
+// rather than by spelling.
+bool IsFileSystemRoot(const char* path);
+
+// Raises the soft limit on open descriptors as far as allowed, since every
+// level of the walk holds one.
+void RaiseOpenFileLimit();
+
+#endif  // KESTRIM_PLATFORM_FILE_API_H_

@@ -1,0 +1,239 @@
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "platform/file_api.h"
+#include "platform/system_calls.h"
+
+#ifndef STATX_ATTR_MOUNT_ROOT
+#define STATX_ATTR_MOUNT_ROOT 0x00002000
+#endif
+
+namespace {
+
+// The user's path may lead through links; it names the target.
+constexpr int kTargetFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+// An entry inside the tree is opened only if it is itself a directory.
+constexpr int kEntryFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// Looks at an entry itself, never at what a link or automount would show.
+constexpr int kStatFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
+constexpr unsigned kStatMask = STATX_TYPE | STATX_MODE;
+constexpr mode_t kOwnerAccess = S_IRWXU;
+
+// Every level of the walk adds at least "/x" to a path that must fit 2048
+// characters, so no walk holds more listings open than this.
+constexpr int kMaxListings = 1024;
+// Open listings keep their unread entries in one stack-like arena: a new
+// listing reads in after its parent's entries, which stay until it closes.
+constexpr std::size_t kArenaSize = std::size_t{8} << 20;
+constexpr std::size_t kReadSize = std::size_t{64} << 10;
+// Room for the largest record one read may have to return.
+constexpr std::size_t kMinReadSize = sizeof(struct dirent64);
+
+}  // namespace
+
+struct FindListing {
+  int fd;
+  bool open;
+  char* buffer;
+  std::size_t capacity;
+  std::size_t filled;
+  std::size_t next;
+  // Only where the kernel cannot tell mount roots: the listing's device.
+  bool device_known;
+  dev_t device;
+};
+
+namespace {
+
+FindListing g_working_directory = {AT_FDCWD, true, nullptr, 0, 0, 0, false, 0};
+FindListing g_listings[kMaxListings];
+int g_depth = 0;
+alignas(8) char g_arena[kArenaSize];
+DWORD g_last_error = 0;
+
+bool Fail(int error) {
+  g_last_error = static_cast<DWORD>(error);
+  return false;
+}
+
+bool Gone(int result) {
+  // Someone else removing the entry first leaves what was asked for.
+  return result == 0 || errno == ENOENT || Fail(errno);
+}
+
+bool IsDots(const char* name) {
+  return name[0] == '.' &&
+         (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+char* NextFreeByte() {
+  if (g_depth == 0) return g_arena;
+  const FindListing& top = g_listings[g_depth - 1];
+  std::size_t end = static_cast<std::size_t>(top.buffer - g_arena) + top.filled;
+  return g_arena + ((end + 7) & ~std::size_t{7});
+}
+
+bool DeviceOf(FindListing* listing, dev_t* device) {
+  if (!listing->device_known) {
+    struct statx self;
+    if (g_system_calls.statx(listing->fd, "", AT_EMPTY_PATH, STATX_TYPE,
+                             &self) != 0) {
+      return Fail(errno);
+    }
+    listing->device = makedev(self.stx_dev_major, self.stx_dev_minor);
+    listing->device_known = true;
+  }
+  *device = listing->device;
+  return true;
+}
+
+bool IsMountRoot(FindListing* listing, const struct statx& entry) {
+  if (entry.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) {
+    return (entry.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+  }
+  // Without the kernel's word only a change of device shows a mount; when
+  // even that is unknown, the entry is not descended.
+  dev_t device;
+  return !DeviceOf(listing, &device) ||
+         makedev(entry.stx_dev_major, entry.stx_dev_minor) != device;
+}
+
+// Fills the attributes of an entry that may be a directory.
+void Classify(FindListing* listing, WIN32_FIND_DATAA* entry) {
+  struct statx st;
+  entry->dwFileAttributes = 0;
+  entry->dwPosixMode = 0;
+  // An entry that cannot be looked at is left to be deleted as a file; that
+  // fails for a directory and is reported then.
+  if (g_system_calls.statx(listing->fd, entry->cFileName, kStatFlags,
+                           kStatMask, &st) != 0) {
+    return;
+  }
+  if (!S_ISDIR(st.stx_mode) || IsMountRoot(listing, st)) return;
+  entry->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+  entry->dwPosixMode = st.stx_mode & 07777;
+}
+
+bool Describe(FindListing* listing, const char* name, unsigned char type,
+              WIN32_FIND_DATAA* entry) {
+  std::size_t length = ::strnlen(name, kMaxNameSize);
+  if (length == kMaxNameSize) return Fail(ENAMETOOLONG);
+  std::memcpy(entry->cFileName, name, length + 1);
+  entry->dwFileAttributes = 0;
+  entry->dwPosixMode = 0;
+  if (IsDots(name)) {
+    entry->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+  } else if (type == DT_DIR || type == DT_UNKNOWN) {
+    Classify(listing, entry);
+  }
+  return true;
+}
+
+bool Refill(FindListing* listing) {
+  ssize_t n = g_system_calls.getdents64(listing->fd, listing->buffer,
+                                        listing->capacity);
+  if (n < 0) return Fail(errno);
+  if (n == 0) return Fail(ERROR_NO_MORE_FILES);
+  listing->filled = static_cast<std::size_t>(n);
+  listing->next = 0;
+  return true;
+}
+
+}  // namespace
+
+HANDLE WorkingDirectory() { return &g_working_directory; }
+
+HANDLE FindFirstFileA(HANDLE parent, const char* name,
+                      WIN32_FIND_DATAA* entry) {
+  char* buffer = NextFreeByte();
+  std::size_t room = static_cast<std::size_t>(g_arena + kArenaSize - buffer);
+  if (g_depth == kMaxListings || room < kMinReadSize) {
+    Fail(EMFILE);
+    return INVALID_HANDLE_VALUE;
+  }
+  int flags = parent == &g_working_directory ? kTargetFlags : kEntryFlags;
+  int fd = g_system_calls.openat(parent->fd, name, flags);
+  if (fd < 0) {
+    Fail(errno);
+    return INVALID_HANDLE_VALUE;
+  }
+  FindListing* listing = &g_listings[g_depth++];
+  *listing = {fd, true, buffer, room < kReadSize ? room : kReadSize, 0, 0,
+              false, 0};
+  if (FindNextFileA(listing, entry)) return listing;
+  if (g_last_error == ERROR_NO_MORE_FILES) {
+    // Only a directory removed while open lists nothing, not even its dots;
+    // starting it with "." keeps every listing's first entry real.
+    Describe(listing, ".", DT_DIR, entry);
+    return listing;
+  }
+  DWORD error = g_last_error;
+  FindClose(listing);
+  Fail(static_cast<int>(error));
+  return INVALID_HANDLE_VALUE;
+}
+
+bool FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry) {
+  if (listing->next >= listing->filled && !Refill(listing)) return false;
+  const char* record = listing->buffer + listing->next;
+  unsigned short length;
+  std::memcpy(&length, record + offsetof(struct dirent64, d_reclen),
+              sizeof length);
+  unsigned char type =
+      static_cast<unsigned char>(record[offsetof(struct dirent64, d_type)]);
+  listing->next += length;
+  return Describe(listing, record + offsetof(struct dirent64, d_name), type,
+                  entry);
+}
+
+bool FindClose(HANDLE listing) {
+  if (listing == &g_working_directory) return true;
+  bool closed = g_system_calls.close(listing->fd) == 0 || Fail(errno);
+  listing->open = false;
+  while (g_depth > 0 && !g_listings[g_depth - 1].open) --g_depth;
+  return closed;
+}
+
+bool SetFileAttributesA(HANDLE listing, const WIN32_FIND_DATAA& entry,
+                        DWORD attributes) {
+  if (attributes != FILE_ATTRIBUTE_NORMAL) return Fail(EINVAL);
+  if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  mode_t mode = entry.dwPosixMode;
+  if ((mode & kOwnerAccess) == kOwnerAccess) return true;
+  return g_system_calls.fchmodat(listing->fd, entry.cFileName,
+                                 mode | kOwnerAccess,
+                                 AT_SYMLINK_NOFOLLOW) == 0 ||
+         Fail(errno);
+}
+
+bool DeleteFileA(HANDLE listing, const char* name) {
+  return Gone(g_system_calls.unlinkat(listing->fd, name, 0));
+}
+
+bool RemoveDirectoryA(HANDLE listing, const char* name) {
+  return Gone(g_system_calls.unlinkat(listing->fd, name, AT_REMOVEDIR));
+}
+
+DWORD GetLastError() { return g_last_error; }
+
+bool IsFileSystemRoot(const char* path) {
+  struct stat target;
+  struct stat root;
+  return ::stat(path, &target) == 0 && ::stat("/", &root) == 0 &&
+         target.st_dev == root.st_dev && target.st_ino == root.st_ino;
+}
+
+void RaiseOpenFileLimit() {
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+  if (limit.rlim_cur >= limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+}

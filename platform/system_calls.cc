@@ -1,0 +1,44 @@
+#include "platform/system_calls.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// The mode-changing call that can refuse to follow a link by itself; older
+// kernels lack it, and the C library then does the same through /proc.
+constexpr long kFchmodat2 = 452;
+
+int RealOpenat(int dir, const char* name, int flags) {
+  return ::openat(dir, name, flags);
+}
+
+ssize_t RealGetdents64(int fd, void* buffer, size_t size) {
+  return ::getdents64(fd, buffer, size);
+}
+
+int RealStatx(int dir, const char* name, int flags, unsigned mask,
+              struct statx* out) {
+  return ::statx(dir, name, flags, mask, out);
+}
+
+int RealFchmodat(int dir, const char* name, mode_t mode, int flags) {
+  long result = ::syscall(kFchmodat2, dir, name, mode, flags);
+  if (result == -1 && errno == ENOSYS) return ::fchmodat(dir, name, mode, flags);
+  return static_cast<int>(result);
+}
+
+int RealUnlinkat(int dir, const char* name, int flags) {
+  return ::unlinkat(dir, name, flags);
+}
+
+int RealClose(int fd) { return ::close(fd); }
+
+}  // namespace
+
+const SystemCalls kRealSystemCalls = {RealOpenat, RealGetdents64, RealStatx,
+                                      RealFchmodat, RealUnlinkat,  RealClose};
+
+SystemCalls g_system_calls = kRealSystemCalls;

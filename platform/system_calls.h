@@ -1,0 +1,28 @@
+#ifndef KESTRIM_PLATFORM_SYSTEM_CALLS_H_
+#define KESTRIM_PLATFORM_SYSTEM_CALLS_H_
+
+// The system calls beneath the file layer, gathered in one table so that
+// tests can make any of them fail or act in between; the program uses the
+// real ones.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+struct SystemCalls {
+  int (*openat)(int dir, const char* name, int flags);
+  ssize_t (*getdents64)(int fd, void* buffer, size_t size);
+  int (*statx)(int dir, const char* name, int flags, unsigned mask,
+               struct statx* out);
+  int (*fchmodat)(int dir, const char* name, mode_t mode, int flags);
+  int (*unlinkat)(int dir, const char* name, int flags);
+  int (*close)(int fd);
+};
+
+// The table in use.
+extern SystemCalls g_system_calls;
+
+// The real system calls, for tests to restore or wrap.
+extern const SystemCalls kRealSystemCalls;
+
+#endif  // KESTRIM_PLATFORM_SYSTEM_CALLS_H_

@@ -1,0 +1,103 @@
+#include "removal/walk.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void Print(const DeleteOptions& options, const char* text) {
+  if (!options.Silent) ::fputs_unlocked(text, stdout);
+}
+
+void ReportUnlisted(const DeleteOptions& options, const char* directory) {
+  if (!options.Silent) std::printf("Path not found: [%s]\n", directory);
+}
+
+void ReportFile(const DeleteOptions& options, const char* name, bool deleted) {
+  Print(options, "\t");
+  Print(options, name);
+  if (!deleted) Print(options, " - Failed!");
+  Print(options, "\n");
+}
+
+bool IsDots(const char* name) {
+  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// Builds "directory/name"; false when it does not fit.
+bool JoinPath(char (&path)[kWalkPathSize], const char* directory,
+              const char* name) {
+  int length = std::snprintf(path, sizeof path, "%s/%s", directory, name);
+  return length >= 0 && length < kWalkPathSize;
+}
+
+// Empties and removes one subdirectory; false when the walk must stop.
+bool RemoveSubdirectory(const DeleteOptions& options, HANDLE listing,
+                        const char* name, const char* path,
+                        bool& left_behind) {
+  if (!options.Recursive) return true;
+  Print(options, path);
+  Print(options, "\n");
+  if (!EmptyDirectory(options, listing, name, path, left_behind)) return false;
+  if (!RemoveDirectoryA(listing, name)) left_behind = true;
+  return true;
+}
+
+// Deletes one entry of `listing`; false when the walk must stop.
+bool RemoveEntry(const DeleteOptions& options, HANDLE listing,
+                 const WIN32_FIND_DATAA& entry, const char* directory,
+                 bool& left_behind) {
+  char path[kWalkPathSize];
+  // An entry whose path cannot be shown in full is not touched at all.
+  if (!JoinPath(path, directory, entry.cFileName)) {
+    ReportFile(options, entry.cFileName, false);
+    left_behind = true;
+    return true;
+  }
+  SetFileAttributesA(listing, entry, FILE_ATTRIBUTE_NORMAL);
+  if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return RemoveSubdirectory(options, listing, entry.cFileName, path,
+                              left_behind);
+  }
+  bool deleted = DeleteFileA(listing, entry.cFileName);
+  if (!deleted) left_behind = true;
+  ReportFile(options, entry.cFileName, deleted);
+  return true;
+}
+
+}  // namespace
+
+bool EmptyDirectory(const DeleteOptions& options, HANDLE parent,
+                    const char* name, const char* directory,
+                    bool& left_behind) {
+  WIN32_FIND_DATAA entry;
+  HANDLE listing = FindFirstFileA(parent, name, &entry);
+  if (listing == INVALID_HANDLE_VALUE) {
+    ReportUnlisted(options, directory);
+    return false;
+  }
+  do {
+    if (IsDots(entry.cFileName)) continue;
+    if (!RemoveEntry(options, listing, entry, directory, left_behind)) {
+      FindClose(listing);
+      return false;
+    }
+  } while (FindNextFileA(listing, &entry));
+  // A listing that broke off has unread entries; that is no success.
+  bool listed_all = GetLastError() == ERROR_NO_MORE_FILES;
+  FindClose(listing);
+  if (!listed_all) ReportUnlisted(options, directory);
+  return listed_all;
+}
+
+bool RemoveTarget(const DeleteOptions& options) {
+  bool left_behind = false;
+  if (!EmptyDirectory(options, WorkingDirectory(), options.Path, options.Path,
+                      left_behind)) {
+    return false;
+  }
+  if (options.DelRoot && !RemoveDirectoryA(WorkingDirectory(), options.Path)) {
+    return false;
+  }
+  return !left_behind;
+}

@@ -1,0 +1,22 @@
+#ifndef KESTRIM_REMOVAL_WALK_H_
+#define KESTRIM_REMOVAL_WALK_H_
+
+#include "app/delete_options.h"
+#include "platform/file_api.h"
+
+// Capacity of the paths the walk builds, terminator included.
+constexpr int kWalkPathSize = 2048;
+
+// Deletes everything inside directory `name` of `parent`, depth first, where
+// `directory` is its full path as shown to the user. Returns false when a
+// listing could not be read, which ends the walk; sets `left_behind` when an
+// entry stayed that the run was asked to delete.
+bool EmptyDirectory(const DeleteOptions& options, HANDLE parent,
+                    const char* name, const char* directory,
+                    bool& left_behind);
+
+// Empties the target and, with DelRoot, removes it; true only when all that
+// was asked for is gone.
+bool RemoveTarget(const DeleteOptions& options);
+
+#endif  // KESTRIM_REMOVAL_WALK_H_

@@ -1,0 +1,193 @@
+// Runs the built program as a user would: arguments, an answer on standard
+// input, the exact bytes it prints, its exit status and what is left.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/temp_tree.h"
+
+namespace {
+
+const char kSyntax[] =
+    "Syntax: \n"
+    "\t Kestrim [Path] [Options]\n\n"
+    "Options: \n"
+    "\t /Silent        : Suppresses deletion status messages.\n"
+    "\t /DelRoot       : Removes the root directory of the [Path].\n"
+    "\t /NotRecursive  : Does not delete sub-directories or their files.\n"
+    "\t /Y             : Suppresses prompting to confirm file deletion.\n";
+
+const char kQuestion[] =
+    "Are you sure you want to completely remove [$]\n[Y/N]? :";
+
+// Replaces every "$" in `text` with `target`.
+std::string Fill(std::string text, const std::string& target) {
+  for (std::string::size_type at = 0;
+       (at = text.find('$', at)) != std::string::npos; at += target.size()) {
+    text.replace(at, 1, target);
+  }
+  return text;
+}
+
+RunResult Kestrim(const std::vector<std::string>& args, const char* input,
+                  const std::vector<std::string>& prefix = {}) {
+  std::vector<std::string> argv = prefix;
+  argv.push_back(KESTRIM_BINARY);
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProgram(argv, input);
+}
+
+TEST(Kestrim, RunsAsTheUserAsked) {
+  const std::string q = kQuestion;
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;  // "$" is the target T
+    const char* input;              // nullptr: standard input closed
+    std::string out;
+    int status;
+    std::string left;  // what stays of T
+  } cases[] = {
+      {"no arguments", {}, nullptr, kSyntax, 2, "f\nsub/\nsub/g\n"},
+      {"help", {"/?"}, nullptr, kSyntax, 2, "f\nsub/\nsub/g\n"},
+      {"help after the path", {"$", "/Y", "/?"}, "y\n", kSyntax, 2,
+       "f\nsub/\nsub/g\n"},
+      {"bad switch", {"$", "/Yes"}, "y\n", "[/Yes] is not a valid parameter\n",
+       2, "f\nsub/\nsub/g\n"},
+      {"path too long", {std::string(520, 'x'), "/Y"}, nullptr,
+       "The directory name or path is longer than 519 characters.\n", 2,
+       "f\nsub/\nsub/g\n"},
+      {"root", {"/", "/Y"}, nullptr,
+       "You cannot specify the root directory as the directory name or "
+       "path.\n",
+       2, "f\nsub/\nsub/g\n"},
+      {"empty variable before a slash", {"/", "/Y", "/Silent"}, nullptr,
+       "You cannot specify the root directory as the directory name or "
+       "path.\n",
+       2, "f\nsub/\nsub/g\n"},
+      {"confirmed with y", {"$/sub"}, "y\n", Fill(q, "$/sub") + "\tg\n", 0,
+       "f\nsub/\n"},
+      {"confirmed with Yes at end of input", {"$/sub"}, "Yes",
+       Fill(q, "$/sub") + "\tg\n", 0, "f\nsub/\n"},
+      {"confirmed with YES", {"$/sub"}, "YES\n", Fill(q, "$/sub") + "\tg\n", 0,
+       "f\nsub/\n"},
+      {"declined with n", {"$"}, "n\n", q, 0, "f\nsub/\nsub/g\n"},
+      {"declined with No", {"$"}, "No\n", q, 0, "f\nsub/\nsub/g\n"},
+      {"declined with an empty line", {"$"}, "\n", q, 0, "f\nsub/\nsub/g\n"},
+      {"declined with a blank after Y", {"$"}, "Y \n", q, 0,
+       "f\nsub/\nsub/g\n"},
+      {"declined at end of input", {"$"}, "", q, 0, "f\nsub/\nsub/g\n"},
+      {"declined with no input at all", {"$"}, nullptr, q, 0,
+       "f\nsub/\nsub/g\n"},
+      {"declined with a line too long", {"$"},
+       "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy"
+       "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy"
+       "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy"
+       "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy\n",
+       q, 0, "f\nsub/\nsub/g\n"},
+      {"question shows the trimmed path", {"  $/sub \t"}, "y\n",
+       Fill(q, "$/sub") + "\tg\n", 0, "f\nsub/\n"},
+      {"no question with /Y", {"$/sub", "/y"}, nullptr, "\tg\n", 0,
+       "f\nsub/\n"},
+      {"trailing slash, target removed", {"$/sub/", "/Y", "/DelRoot"},
+       nullptr, "\tg\n", 0, "f\n"},
+      {"silent run prints nothing", {"$", "/Silent", "/Y"}, nullptr, "", 0,
+       ""},
+      {"not recursive", {"$", "/NotRecursive", "/Y"}, nullptr, "\tf\n", 0,
+       "sub/\nsub/g\n"},
+      {"not recursive cannot remove the target",
+       {"$", "/NotRecursive", "/Y", "/DelRoot"}, nullptr, "\tf\n", 1,
+       "sub/\nsub/g\n"},
+      {"missing target is asked about first", {"$/none"}, "y\n",
+       Fill(q, "$/none") + "Path not found: [$/none]\n", 1,
+       "f\nsub/\nsub/g\n"},
+      {"missing target, silent", {"$/none", "/Y", "/Silent"}, nullptr, "", 1,
+       "f\nsub/\nsub/g\n"},
+      {"target is a file", {"$/f", "/Y"}, nullptr, "Path not found: [$/f]\n", 1,
+       "f\nsub/\nsub/g\n"},
+      {"trailing dot", {"$/sub/.", "/Y"}, nullptr, "\tg\n", 0, "f\nsub/\n"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    std::string target = dir / "T";
+    MakeTree(dir.path(), {"T/", "T/f", "T/sub/", "T/sub/g"});
+    std::vector<std::string> args;
+    for (const std::string& arg : c.args) args.push_back(Fill(arg, target));
+    RunResult run = Kestrim(args, c.input);
+    EXPECT_EQ(Fill(c.out, target), run.out) << c.name;
+    EXPECT_EQ(c.status, run.status) << c.name;
+    EXPECT_EQ("", run.err) << c.name;
+    EXPECT_EQ(c.left, ListTree(target)) << c.name;
+  }
+}
+
+TEST(Kestrim, ReportsANestedTreeDepthFirst) {
+  TempDir dir;
+  MakeTree(dir.path(), {"T/", "T/a/", "T/a/b/", "T/a/b/f"});
+  RunResult run = Kestrim({dir / "T/", "/Y", "/DelRoot"}, nullptr);
+  EXPECT_EQ(dir / "T//a\n" + dir / "T//a/b\n\tf\n", run.out);
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("(missing)", ListTree(dir / "T"));
+}
+
+TEST(Kestrim, FailsWhenAFileStaysEvenWhenSilent) {
+  if (!IsRoot()) GTEST_SKIP() << "chattr +i needs root";
+  TempDir dir;
+  MakeTree(dir.path(), {"T/", "T/sub/", "T/sub/stuck"});
+  if (!Shell("chattr +i '" + dir / "T/sub/stuck" + "'")) {
+    GTEST_SKIP() << "this file system has no immutable attribute";
+  }
+  RunResult run = Kestrim({dir / "T", "/Y", "/Silent"}, nullptr);
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("sub/\nsub/stuck\n", ListTree(dir / "T"));
+}
+
+TEST(Kestrim, AsAnUnprivilegedUser) {
+  if (!IsRoot()) GTEST_SKIP() << "switching to another user needs root";
+  if (!Shell("setpriv --reuid=65534 --regid=65534 --clear-groups true")) {
+    GTEST_SKIP() << "setpriv cannot switch users here";
+  }
+  TempDir dir;
+  MakeTree(dir.path(), {"Own/", "Own/locked/", "Own/locked/f", "Theirs/",
+                        "Theirs/locked/", "Theirs/locked/g"});
+  ASSERT_TRUE(GiveToNobody(dir / "Own"));
+  ASSERT_TRUE(Shell("chown 65534 '" + dir / "Theirs" + "'"));
+  ::chmod((dir / "Own/locked").c_str(), 0);
+  ::chmod((dir / "Theirs/locked").c_str(), 0700);
+  const std::vector<std::string> as_nobody = {
+      "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  // Its own unreadable directory is made deletable; someone else's is not.
+  RunResult own = Kestrim({dir / "Own", "/Y"}, nullptr, as_nobody);
+  EXPECT_EQ(dir / "Own/locked\n\tf\n", own.out);
+  EXPECT_EQ(0, own.status);
+  EXPECT_EQ("", ListTree(dir / "Own"));
+  RunResult theirs = Kestrim({dir / "Theirs", "/Y"}, nullptr, as_nobody);
+  EXPECT_EQ(dir / "Theirs/locked\nPath not found: [" + dir / "Theirs/locked]\n",
+            theirs.out);
+  EXPECT_EQ(1, theirs.status);
+  EXPECT_EQ("locked/\nlocked/g\n", ListTree(dir / "Theirs"));
+}
+
+TEST(Kestrim, EmptiesTheDeepestTreeThatFitsWithTheDefaultDescriptorLimit) {
+  TempDir dir;
+  std::string chain = dir / "T";
+  int levels = 0;
+  // Each level adds "/d"; the file in the deepest needs "/f" more.
+  while (chain.size() + 4 <= 2047) {
+    chain += "/d";
+    ++levels;
+  }
+  ASSERT_GT(levels, 1000);
+  ASSERT_TRUE(Shell("mkdir -p '" + chain + "' && touch '" + chain + "/f'"));
+  RunResult run =
+      Kestrim({dir / "T", "/Y", "/Silent"}, nullptr,
+              {"prlimit", "--nofile=1024:4096", "--"});
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("", ListTree(dir / "T"));
+}
+
+}  // namespace
