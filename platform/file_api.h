@@ -15,6 +15,8 @@ constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 // GetLastError after FindNextFileA reached the end of a listing cleanly.
 constexpr DWORD ERROR_NO_MORE_FILES = 0;
+// GetLastError when the entry named does not exist (ENOENT).
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 
 // Longest entry name a listing delivers, plus the terminator.
 constexpr int kMaxNameSize = 256;
@@ -60,7 +62,8 @@ bool SetFileAttributesA(HANDLE listing, const WIN32_FIND_DATAA& entry,
 bool DeleteFileA(HANDLE listing, const char* name);
 
 // Removes the empty directory `name` inside `listing`; true when it is gone,
-// including when someone else removed it first.
+// including when someone else removed it first (but not for the user's path,
+// where a missing name may be a missing step on the way).
 bool RemoveDirectoryA(HANDLE listing, const char* name);
 
 // The error of the last call that failed: an errno value, or

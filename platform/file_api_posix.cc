@@ -15,6 +15,8 @@
 #define STATX_ATTR_MOUNT_ROOT 0x00002000
 #endif
 
+static_assert(ERROR_FILE_NOT_FOUND == ENOENT, "errors are errno values");
+
 namespace {
 
 // The user's path may lead through links; it names the target.
@@ -139,8 +141,9 @@ bool Describe(FindListing* listing, const char* name, unsigned char type,
 bool Refill(FindListing* listing) {
   ssize_t n = g_system_calls.getdents64(listing->fd, listing->buffer,
                                         listing->capacity);
+  // A directory removed while open is listed with ENOENT: it holds nothing.
+  if (n == 0 || (n < 0 && errno == ENOENT)) return Fail(ERROR_NO_MORE_FILES);
   if (n < 0) return Fail(errno);
-  if (n == 0) return Fail(ERROR_NO_MORE_FILES);
   listing->filled = static_cast<std::size_t>(n);
   listing->next = 0;
   return true;
@@ -218,7 +221,12 @@ bool DeleteFileA(HANDLE listing, const char* name) {
 }
 
 bool RemoveDirectoryA(HANDLE listing, const char* name) {
-  return Gone(g_system_calls.unlinkat(listing->fd, name, AT_REMOVEDIR));
+  int result = g_system_calls.unlinkat(listing->fd, name, AT_REMOVEDIR);
+  // Inside a listing a missing name is a missing entry; a missing component
+  // of the user's path, as in "T/sub/.." once sub is gone, says nothing about
+  // whether the directory it named is gone.
+  if (listing == &g_working_directory) return result == 0 || Fail(errno);
+  return Gone(result);
 }
 
 DWORD GetLastError() { return g_last_error; }

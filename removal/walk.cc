@@ -73,6 +73,11 @@ bool EmptyDirectory(const DeleteOptions& options, HANDLE parent,
   WIN32_FIND_DATAA entry;
   HANDLE listing = FindFirstFileA(parent, name, &entry);
   if (listing == INVALID_HANDLE_VALUE) {
+    // Someone else removed it meanwhile: nothing is left to empty.
+    if (parent != WorkingDirectory() &&
+        GetLastError() == ERROR_FILE_NOT_FOUND) {
+      return true;
+    }
     ReportUnlisted(options, directory);
     return false;
   }

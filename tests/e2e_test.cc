@@ -1,9 +1,17 @@
 // Runs the built program as a user would: arguments, an answer on standard
 // input, the exact bytes it prints, its exit status and what is left.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -187,6 +195,86 @@ TEST(Kestrim, EmptiesTheDeepestTreeThatFitsWithTheDefaultDescriptorLimit) {
               {"prlimit", "--nofile=1024:4096", "--"});
   EXPECT_EQ("", run.out);
   EXPECT_EQ(0, run.status);
+  EXPECT_EQ("", ListTree(dir / "T"));
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+TEST(Kestrim, DeletesOddNamesAndSpecialFilesWithoutOpeningThem) {
+  TempDir dir;
+  MakeTree(dir.path(), {"T/", "T/a b", "T/%s%n%x", "T/-rf", "T/back\\slash",
+                        "T/caf\xc3\xa9\xff", "T/new\nline", "T/fifo|"});
+  std::string socket_path = dir / "T/socket";
+  int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, socket_path.c_str());
+  ASSERT_EQ(0, ::bind(fd, reinterpret_cast<sockaddr*>(&address),
+                      sizeof address));
+  std::vector<std::string> expected = {
+      "\ta b", "\t%s%n%x", "\t-rf", "\tback\\slash", "\tcaf\xc3\xa9\xff",
+      "\tnew", "line", "\tfifo", "\tsocket"};
+  // A device node that would block or act if it were opened.
+  if (IsRoot() &&
+      ::mknod((dir / "T/tty").c_str(), S_IFCHR | 0600, makedev(5, 0)) == 0) {
+    expected.push_back("\ttty");
+  }
+  RunResult run = Kestrim({dir / "T", "/Y"}, nullptr);
+  ::close(fd);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, Lines(run.out));
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("", ListTree(dir / "T"));
+}
+
+TEST(Kestrim, TakesARelativePath) {
+  TempDir dir;
+  char saved[4096];
+  ASSERT_NE(nullptr, ::getcwd(saved, sizeof saved));
+  ASSERT_EQ(0, ::chdir(dir.path().c_str()));
+  struct Case {
+    const char* path;
+    std::string out;
+  } cases[] = {
+      {"T", "T/sub\n\tf\n"},
+      {"./T/", "./T//sub\n\tf\n"},
+      {"T/sub/..", "T/sub/../sub\n\tf\n"},
+  };
+  for (const Case& c : cases) {
+    MakeTree(dir.path(), {"T/", "T/sub/", "T/sub/f"});
+    RunResult run = Kestrim({c.path, "/Y", "/DelRoot"}, nullptr);
+    EXPECT_EQ(c.out, run.out) << c.path;
+    // Emptying T/sub/.. removes sub, the way to the target, so its removal
+    // cannot be done and must not be called a success.
+    EXPECT_EQ(std::string(c.path) == "T/sub/.." ? 1 : 0, run.status) << c.path;
+    ::rmdir("T");
+  }
+  ASSERT_EQ(0, ::chdir(saved));
+}
+
+TEST(Kestrim, Deletes200000EntriesInOneDirectoryWithALineEach) {
+  TempDir dir;
+  MakeTree(dir.path(), {"T/"});
+  int root = ::open((dir / "T").c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(root, 0);
+  for (int i = 0; i < 200000; ++i) {
+    int fd = ::openat(root, std::to_string(i).c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0) << i;
+    ::close(fd);
+  }
+  ::close(root);
+  RunResult run = Kestrim({dir / "T", "/Y"}, nullptr);
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(200000, std::count(run.out.begin(), run.out.end(), '\n'));
+  EXPECT_EQ(200000, std::count(run.out.begin(), run.out.end(), '\t'));
+  EXPECT_EQ(std::string::npos, run.out.find("Failed"));
   EXPECT_EQ("", ListTree(dir / "T"));
 }
 
