@@ -42,12 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   std::string input(reinterpret_cast<const char*>(data), size);
   std::vector<std::string> args = {"kestrim"};
   std::size_t start = 0;
-  for (std::size_t at; args.size() < 8 &&
-                       (at = input.find('\0', start)) != std::string::npos;
+  for (std::size_t at;
+       args.size() < 8 && (at = input.find('\0', start)) != std::string::npos;
        start = at + 1) {
     args.push_back(input.substr(start, at - start));
   }
-  if (start < input.size() && args.size() < 8) args.push_back(input.substr(start));
+  if (start < input.size() && args.size() < 8)
+    args.push_back(input.substr(start));
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
 

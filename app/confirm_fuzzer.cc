@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   bool delivered = ReadAnswerLine(in, answer, kAnswerSize - 1);
   std::fclose(in);
   std::string line = input.substr(0, input.find('\n'));
-  bool fits = line.size() < kAnswerSize - 1 &&
-              line.find('\0') == std::string::npos;
+  bool fits =
+      line.size() < kAnswerSize - 1 && line.find('\0') == std::string::npos;
   Check(delivered == fits);
   if (delivered) {
     Check(line == answer);

@@ -15,10 +15,9 @@ struct Outcome {
 };
 
 Outcome Answer(const std::string& input) {
-  std::FILE* in =
-      input.empty()
-          ? std::fopen("/dev/null", "r")
-          : ::fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+  std::FILE* in = input.empty() ? std::fopen("/dev/null", "r")
+                                : ::fmemopen(const_cast<char*>(input.data()),
+                                             input.size(), "r");
   char answer[kAnswerSize];
   Outcome outcome{};
   outcome.delivered = ReadAnswerLine(in, answer, kAnswerSize - 1);

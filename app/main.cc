@@ -28,10 +28,9 @@ int main(int argc, char** argv) {
   if (!ParseCommandLine(argc, argv, options)) return 2;
   if (!options.NoPrompt) {
     char question[kQuestionSize];
-    int length =
-        std::snprintf(question, sizeof question,
-                      "Are you sure you want to completely remove [%s]",
-                      options.Path);
+    int length = std::snprintf(
+        question, sizeof question,
+        "Are you sure you want to completely remove [%s]", options.Path);
     if (length < 0 || length >= kQuestionSize) return 2;
     if (!AskConfirmation(question)) return 0;
   }

@@ -34,8 +34,8 @@ int MakeDirectory(int parent, const std::string& name) {
 void MakeFiles(int dir, int count, long size) {
   for (int i = 0; i < count; ++i) {
     std::string name = "file" + std::to_string(i);
-    int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                      0644);
+    int fd = ::openat(dir, name.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) Fail("openat file");
     if (size > 0 && ::write(fd, g_data, size) != size) Fail("write");
     ::close(fd);

@@ -14,10 +14,12 @@ runs=${1:-5}
 shift || true
 trees=("$@")
 ((${#trees[@]})) || trees=(wide balanced balanced4k deep)
-kestrim=$PWD/build/kestrim
-make_tree=$PWD/build/make_tree
 work=${BENCH_DIR:-/var/tmp/kestrim-bench}
 mkdir -p "$work"
+# Copies, so that a rebuild while the benchmark runs cannot change them.
+cp build/kestrim build/make_tree "$work/"
+kestrim=$work/kestrim
+make_tree=$work/make_tree
 out=$work/out.txt
 tools=(kestrim rm find kestrim-v rm-v)
 

@@ -66,6 +66,20 @@ bool DeleteFileA(HANDLE listing, const char* name);
 // where a missing name may be a missing step on the way).
 bool RemoveDirectoryA(HANDLE listing, const char* name);
 
+// Starts deleting the non-directory `name` inside `listing`. Outcomes are
+// collected with FinishDeleteFileA in the order deletions were started, and
+// all must be collected before `listing` is closed. False, starting nothing,
+// while kMaxUncollectedDeletions outcomes wait to be collected.
+bool StartDeleteFileA(HANDLE listing, const char* name);
+
+// Collects the oldest uncollected deletion: its name (valid until the next
+// start) and whether the entry is gone. With `wait` false only one that has
+// already finished is collected. False when there is nothing to collect.
+bool FinishDeleteFileA(bool wait, const char** name, bool* deleted);
+
+// Deletions whose outcomes may wait to be collected at one time.
+constexpr int kMaxUncollectedDeletions = 64;
+
 // The error of the last call that failed: an errno value, or
 // ERROR_NO_MORE_FILES after a listing ended cleanly.
 DWORD GetLastError();

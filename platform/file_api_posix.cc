@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/file_api.h"
+#include "platform/listing.h"
 #include "platform/system_calls.h"
 
 #ifndef STATX_ATTR_MOUNT_ROOT
@@ -40,21 +41,10 @@ constexpr std::size_t kMinReadSize = sizeof(struct dirent64);
 
 }  // namespace
 
-struct FindListing {
-  int fd;
-  bool open;
-  char* buffer;
-  std::size_t capacity;
-  std::size_t filled;
-  std::size_t next;
-  // Only where the kernel cannot tell mount roots: the listing's device.
-  bool device_known;
-  dev_t device;
-};
-
 namespace {
 
-FindListing g_working_directory = {AT_FDCWD, true, nullptr, 0, 0, 0, false, 0};
+FindListing g_working_directory = {AT_FDCWD, true,  nullptr, 0, 0,
+                                   0,        false, 0,       0};
 FindListing g_listings[kMaxListings];
 int g_depth = 0;
 alignas(8) char g_arena[kArenaSize];
@@ -114,8 +104,8 @@ void Classify(FindListing* listing, WIN32_FIND_DATAA* entry) {
   entry->dwPosixMode = 0;
   // An entry that cannot be looked at is left to be deleted as a file; that
   // fails for a directory and is reported then.
-  if (g_system_calls.statx(listing->fd, entry->cFileName, kStatFlags,
-                           kStatMask, &st) != 0) {
+  if (g_system_calls.statx(listing->fd, entry->cFileName, kStatFlags, kStatMask,
+                           &st) != 0) {
     return;
   }
   if (!S_ISDIR(st.stx_mode) || IsMountRoot(listing, st)) return;
@@ -168,8 +158,8 @@ HANDLE FindFirstFileA(HANDLE parent, const char* name,
     return INVALID_HANDLE_VALUE;
   }
   FindListing* listing = &g_listings[g_depth++];
-  *listing = {fd, true, buffer, room < kReadSize ? room : kReadSize, 0, 0,
-              false, 0};
+  *listing = {fd,    true, buffer, room < kReadSize ? room : kReadSize, 0, 0,
+              false, 0,    0};
   if (FindNextFileA(listing, entry)) return listing;
   if (g_last_error == ERROR_NO_MORE_FILES) {
     // Only a directory removed while open lists nothing, not even its dots;

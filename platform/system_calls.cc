@@ -26,7 +26,8 @@ int RealStatx(int dir, const char* name, int flags, unsigned mask,
 
 int RealFchmodat(int dir, const char* name, mode_t mode, int flags) {
   long result = ::syscall(kFchmodat2, dir, name, mode, flags);
-  if (result == -1 && errno == ENOSYS) return ::fchmodat(dir, name, mode, flags);
+  if (result == -1 && errno == ENOSYS)
+    return ::fchmodat(dir, name, mode, flags);
   return static_cast<int>(result);
 }
 
@@ -36,9 +37,16 @@ int RealUnlinkat(int dir, const char* name, int flags) {
 
 int RealClose(int fd) { return ::close(fd); }
 
+int RealRingInit(unsigned entries, struct io_uring* ring, unsigned flags) {
+  return ::io_uring_queue_init(entries, ring, flags);
+}
+
+int RealRingSubmit(struct io_uring* ring) { return ::io_uring_submit(ring); }
+
 }  // namespace
 
-const SystemCalls kRealSystemCalls = {RealOpenat, RealGetdents64, RealStatx,
-                                      RealFchmodat, RealUnlinkat,  RealClose};
+const SystemCalls kRealSystemCalls = {RealOpenat,   RealGetdents64, RealStatx,
+                                      RealFchmodat, RealUnlinkat,   RealClose,
+                                      RealRingInit, RealRingSubmit};
 
 SystemCalls g_system_calls = kRealSystemCalls;

@@ -6,6 +6,7 @@
 // real ones.
 
 #include <fcntl.h>
+#include <liburing.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -17,6 +18,10 @@ struct SystemCalls {
   int (*fchmodat)(int dir, const char* name, mode_t mode, int flags);
   int (*unlinkat)(int dir, const char* name, int flags);
   int (*close)(int fd);
+  // The deletion ring: set-up and submission, each returning -errno on
+  // failure as liburing does.
+  int (*ring_init)(unsigned entries, struct io_uring* ring, unsigned flags);
+  int (*ring_submit)(struct io_uring* ring);
 };
 
 // The table in use.
@@ -24,5 +29,9 @@ extern SystemCalls g_system_calls;
 
 // The real system calls, for tests to restore or wrap.
 extern const SystemCalls kRealSystemCalls;
+
+// Forgets the deletion ring, so that the next queued deletion sets one up
+// again through g_system_calls. Only while nothing is queued.
+void ResetDeletionRing();
 
 #endif  // KESTRIM_PLATFORM_SYSTEM_CALLS_H_

@@ -13,11 +13,41 @@ void ReportUnlisted(const DeleteOptions& options, const char* directory) {
   if (!options.Silent) std::printf("Path not found: [%s]\n", directory);
 }
 
-void ReportFile(const DeleteOptions& options, const char* name, bool deleted) {
+void ReportFile(const DeleteOptions& options, const char* name, bool deleted,
+                bool& left_behind) {
+  if (!deleted) left_behind = true;
   Print(options, "\t");
   Print(options, name);
   if (!deleted) Print(options, " - Failed!");
   Print(options, "\n");
+}
+
+// Reports the oldest started file deletion, waiting for it if `wait`; false
+// when there is none (or, without `wait`, none finished yet).
+bool ReportDeletion(const DeleteOptions& options, bool wait,
+                    bool& left_behind) {
+  const char* name;
+  bool deleted;
+  if (!FinishDeleteFileA(wait, &name, &deleted)) return false;
+  ReportFile(options, name, deleted, left_behind);
+  return true;
+}
+
+// Waits for every started file deletion and reports each, in start order.
+void ReportAllDeletions(const DeleteOptions& options, bool& left_behind) {
+  while (ReportDeletion(options, true, left_behind)) {
+  }
+}
+
+void DeleteFile(const DeleteOptions& options, HANDLE listing, const char* name,
+                bool& left_behind) {
+  while (!StartDeleteFileA(listing, name)) {
+    // Every slot holds an outcome still to be reported; the oldest goes
+    // first, so that the lines keep the listing's order.
+    ReportDeletion(options, true, left_behind);
+  }
+  while (ReportDeletion(options, false, left_behind)) {
+  }
 }
 
 bool IsDots(const char* name) {
@@ -33,9 +63,9 @@ bool JoinPath(char (&path)[kWalkPathSize], const char* directory,
 
 // Empties and removes one subdirectory; false when the walk must stop.
 bool RemoveSubdirectory(const DeleteOptions& options, HANDLE listing,
-                        const char* name, const char* path,
-                        bool& left_behind) {
+                        const char* name, const char* path, bool& left_behind) {
   if (!options.Recursive) return true;
+  ReportAllDeletions(options, left_behind);
   Print(options, path);
   Print(options, "\n");
   if (!EmptyDirectory(options, listing, name, path, left_behind)) return false;
@@ -50,8 +80,8 @@ bool RemoveEntry(const DeleteOptions& options, HANDLE listing,
   char path[kWalkPathSize];
   // An entry whose path cannot be shown in full is not touched at all.
   if (!JoinPath(path, directory, entry.cFileName)) {
-    ReportFile(options, entry.cFileName, false);
-    left_behind = true;
+    ReportAllDeletions(options, left_behind);
+    ReportFile(options, entry.cFileName, false, left_behind);
     return true;
   }
   SetFileAttributesA(listing, entry, FILE_ATTRIBUTE_NORMAL);
@@ -59,9 +89,7 @@ bool RemoveEntry(const DeleteOptions& options, HANDLE listing,
     return RemoveSubdirectory(options, listing, entry.cFileName, path,
                               left_behind);
   }
-  bool deleted = DeleteFileA(listing, entry.cFileName);
-  if (!deleted) left_behind = true;
-  ReportFile(options, entry.cFileName, deleted);
+  DeleteFile(options, listing, entry.cFileName, left_behind);
   return true;
 }
 
@@ -90,6 +118,9 @@ bool EmptyDirectory(const DeleteOptions& options, HANDLE parent,
   } while (FindNextFileA(listing, &entry));
   // A listing that broke off has unread entries; that is no success.
   bool listed_all = GetLastError() == ERROR_NO_MORE_FILES;
+  // Deletions still running refer to the listing, and their lines come
+  // before anything said about the directory.
+  ReportAllDeletions(options, left_behind);
   FindClose(listing);
   if (!listed_all) ReportUnlisted(options, directory);
   return listed_all;

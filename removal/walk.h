@@ -12,8 +12,7 @@ constexpr int kWalkPathSize = 2048;
 // listing could not be read, which ends the walk; sets `left_behind` when an
 // entry stayed that the run was asked to delete.
 bool EmptyDirectory(const DeleteOptions& options, HANDLE parent,
-                    const char* name, const char* directory,
-                    bool& left_behind);
+                    const char* name, const char* directory, bool& left_behind);
 
 // Empties the target and, with DelRoot, removes it; true only when all that
 // was asked for is gone.

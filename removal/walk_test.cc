@@ -59,37 +59,91 @@ TEST_F(WalkTest, EmptiesTreesAsAskedAndReportsEachEntry) {
     std::vector<std::string> tree;  // below dir/T
     const char* target;             // relative to dir
     bool del_root, recursive;
-    std::string out;   // with $ for dir/T; compared line-sorted
+    std::string out;  // with $ for dir/T; compared line-sorted
     bool ok;
     std::string left;  // ListTree of dir/T afterwards
   } cases[] = {
       {"empty target", {}, "T", false, true, "", true, ""},
       {"empty target removed", {}, "T", true, true, "", true, "(missing)"},
       {"files and nested directories",
-       {"a", "b", "sub/", "sub/c", "sub/deeper/", "sub/deeper/d"}, "T", true,
-       true, "\ta\n\tb\n$/sub\n\tc\n$/sub/deeper\n\td\n", true, "(missing)"},
-      {"dot files", {".hidden", ".dir/", ".dir/.x"}, "T", false, true,
-       "\t.hidden\n$/.dir\n\t.x\n", true, ""},
+       {"a", "b", "sub/", "sub/c", "sub/deeper/", "sub/deeper/d"},
+       "T",
+       true,
+       true,
+       "\ta\n\tb\n$/sub\n\tc\n$/sub/deeper\n\td\n",
+       true,
+       "(missing)"},
+      {"dot files",
+       {".hidden", ".dir/", ".dir/.x"},
+       "T",
+       false,
+       true,
+       "\t.hidden\n$/.dir\n\t.x\n",
+       true,
+       ""},
       {"not recursive keeps subdirectories",
-       {"a", "sub/", "sub/c"}, "T", false, false, "\ta\n", true,
+       {"a", "sub/", "sub/c"},
+       "T",
+       false,
+       false,
+       "\ta\n",
+       true,
        "sub/\nsub/c\n"},
       {"not recursive cannot remove the target",
-       {"a", "sub/"}, "T", true, false, "\ta\n", false, "sub/\n"},
-      {"missing target", {}, "T/none", false, true,
-       "Path not found: [$/none]\n", false, ""},
-      {"target is a file", {"f"}, "T/f", false, true,
-       "Path not found: [$/f]\n", false, "f\n"},
-      {"trailing separator doubles in paths", {"sub/", "sub/c"}, "T/", false,
-       true, "$//sub\n\tc\n", true, ""},
+       {"a", "sub/"},
+       "T",
+       true,
+       false,
+       "\ta\n",
+       false,
+       "sub/\n"},
+      {"missing target",
+       {},
+       "T/none",
+       false,
+       true,
+       "Path not found: [$/none]\n",
+       false,
+       ""},
+      {"target is a file",
+       {"f"},
+       "T/f",
+       false,
+       true,
+       "Path not found: [$/f]\n",
+       false,
+       "f\n"},
+      {"trailing separator doubles in paths",
+       {"sub/", "sub/c"},
+       "T/",
+       false,
+       true,
+       "$//sub\n\tc\n",
+       true,
+       ""},
       {"links are deleted, not followed",
        {"to-dir->../outside", "to-file->../outside/keep", "dangling->nowhere"},
-       "T", false, true, "\tto-dir\n\tto-file\n\tdangling\n", true, ""},
-      {"fifo is deleted without being opened", {"pipe|"}, "T", false, true,
-       "\tpipe\n", true, ""},
-      {"names with odd bytes", {"a b", "%s%n", "-rf", "back\\slash", "\xe9t\xe9",
-                                "new\nline"},
-       "T", false, true,
-       "\ta b\n\t%s%n\n\t-rf\n\tback\\slash\n\t\xe9t\xe9\n\tnew\nline\n", true,
+       "T",
+       false,
+       true,
+       "\tto-dir\n\tto-file\n\tdangling\n",
+       true,
+       ""},
+      {"fifo is deleted without being opened",
+       {"pipe|"},
+       "T",
+       false,
+       true,
+       "\tpipe\n",
+       true,
+       ""},
+      {"names with odd bytes",
+       {"a b", "%s%n", "-rf", "back\\slash", "\xe9t\xe9", "new\nline"},
+       "T",
+       false,
+       true,
+       "\ta b\n\t%s%n\n\t-rf\n\tback\\slash\n\t\xe9t\xe9\n\tnew\nline\n",
+       true,
        ""},
   };
   for (bool silent : {false, true}) {
@@ -100,8 +154,8 @@ TEST_F(WalkTest, EmptiesTreesAsAskedAndReportsEachEntry) {
       std::string target = dir / c.target;
       Walked walked = Walk(target, silent, c.del_root, c.recursive);
       std::string expected = c.out;
-      for (std::string::size_type at; (at = expected.find('$')) !=
-                                       std::string::npos;) {
+      for (std::string::size_type at;
+           (at = expected.find('$')) != std::string::npos;) {
         expected.replace(at, 1, dir / "T");
       }
       std::string label = std::string(c.name) + (silent ? " (silent)" : "");
@@ -181,7 +235,8 @@ TEST_F(WalkTest, AnUndeletableFileFailsTheRunButNotTheWalk) {
 
 TEST_F(WalkTest, NeverDescendsIntoAMountPoint) {
   if (!IsRoot()) GTEST_SKIP() << "mounting needs root";
-  MakeTree(dir_.path(), {"T/", "T/tmpfs/", "T/bind/", "source/", "source/keep"});
+  MakeTree(dir_.path(),
+           {"T/", "T/tmpfs/", "T/bind/", "source/", "source/keep"});
   if (::mount("kestrim", (dir_ / "T/tmpfs").c_str(), "tmpfs", 0, nullptr) !=
       0) {
     GTEST_SKIP() << "cannot mount here: " << std::strerror(errno);
@@ -205,34 +260,49 @@ TEST_F(WalkTest, NeverDescendsIntoAMountPoint) {
   EXPECT_EQ("keep\n", ListTree(dir_ / "source"));
 }
 
-// Swaps T/sub for a link to `outside` as soon as the walk deletes its first
-// file in there, as a hostile user racing the walk would.
+// Swaps T/sub for a link to `outside` once the walk has opened sub and is
+// about to read it, as a hostile user racing the walk would.
 std::string g_swap_root;
-int SwapThenUnlink(int dir, const char* name, int flags) {
-  if (!g_swap_root.empty() && flags == 0) {
+int g_reads;
+ssize_t SwapThenRead(int fd, void* buffer, size_t size) {
+  if (++g_reads == 2) {
     std::string sub = g_swap_root + "/T/sub";
     ::rename(sub.c_str(), (g_swap_root + "/moved").c_str());
     ::symlink((g_swap_root + "/outside").c_str(), sub.c_str());
-    g_swap_root.clear();
   }
-  return kRealSystemCalls.unlinkat(dir, name, flags);
+  return kRealSystemCalls.getdents64(fd, buffer, size);
 }
 
+int RefuseRing(unsigned, struct io_uring*, unsigned) { return -ENOSYS; }
+
 TEST_F(WalkTest, ADirectorySwappedForALinkMidWalkDoesNotRedirectIt) {
-  std::vector<std::string> files = {"f1", "f2", "f3", "f4", "f5"};
-  MakeTree(dir_.path(), {"T/", "T/sub/", "outside/", "moved-check/"});
-  for (const std::string& f : files) {
-    MakeTree(dir_.path(), {"T/sub/" + f, "outside/" + f});
+  // Enough files for queued deletion, and the same again with the ring
+  // refused, so both ways of deleting are shown.
+  for (bool ring : {true, false}) {
+    TempDir dir;
+    MakeTree(dir.path(), {"T/", "T/sub/", "outside/"});
+    std::string names;
+    for (int i = 0; i < 40; ++i) {
+      std::string name = "f" + std::to_string(i);
+      MakeTree(dir.path(), {"T/sub/" + name, "outside/" + name});
+      names += name + "\n";
+    }
+    std::string outside = ListTree(dir / "outside");
+    g_swap_root = dir.path();
+    g_reads = 0;
+    g_system_calls.getdents64 = SwapThenRead;
+    if (!ring) g_system_calls.ring_init = RefuseRing;
+    ResetDeletionRing();
+    Walked walked = Walk(dir / "T", true);
+    g_system_calls = kRealSystemCalls;
+    ResetDeletionRing();
+    EXPECT_GE(g_reads, 2) << "the swap never happened";
+    EXPECT_EQ(outside, ListTree(dir / "outside")) << ring;
+    EXPECT_EQ("", ListTree(dir / "moved")) << ring;
+    // The link now standing where sub was is not a directory to remove.
+    EXPECT_FALSE(walked.ok) << ring;
+    EXPECT_EQ("sub->" + dir / "outside" + "\n", ListTree(dir / "T")) << ring;
   }
-  g_swap_root = dir_.path();
-  g_system_calls.unlinkat = SwapThenUnlink;
-  Walked walked = Walk(dir_ / "T", true);
-  EXPECT_TRUE(g_swap_root.empty()) << "the swap never happened";
-  EXPECT_EQ("f1\nf2\nf3\nf4\nf5\n", ListTree(dir_ / "outside"));
-  EXPECT_EQ("", ListTree(dir_ / "moved"));
-  // The link now standing where sub was is not a directory to remove.
-  EXPECT_FALSE(walked.ok);
-  EXPECT_EQ("sub->" + dir_ / "outside" + "\n", ListTree(dir_ / "T"));
 }
 
 }  // namespace

@@ -40,15 +40,39 @@ std::string Fill(std::string text, const std::string& target) {
   return text;
 }
 
-RunResult Kestrim(const std::vector<std::string>& args, const char* input,
-                  const std::vector<std::string>& prefix = {}) {
+// How deletions are carried out: queued through io_uring where it pays, or
+// all on the spot, as where io_uring is refused. Both must act and print
+// exactly alike.
+enum class Deletions { kQueued, kSynchronous };
+
+RunResult RunKestrim(Deletions deletions, const std::vector<std::string>& args,
+                     const char* input,
+                     const std::vector<std::string>& prefix = {}) {
   std::vector<std::string> argv = prefix;
+  if (deletions == Deletions::kSynchronous) argv.push_back(NO_IO_URING);
   argv.push_back(KESTRIM_BINARY);
   argv.insert(argv.end(), args.begin(), args.end());
   return RunProgram(argv, input);
 }
 
-TEST(Kestrim, RunsAsTheUserAsked) {
+class Kestrim : public ::testing::TestWithParam<Deletions> {
+ protected:
+  RunResult Run(const std::vector<std::string>& args, const char* input,
+                const std::vector<std::string>& prefix = {}) {
+    return RunKestrim(GetParam(), args, input, prefix);
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Deletions, Kestrim,
+                         ::testing::Values(Deletions::kQueued,
+                                           Deletions::kSynchronous),
+                         [](const ::testing::TestParamInfo<Deletions>& info) {
+                           return info.param == Deletions::kQueued
+                                      ? "Queued"
+                                      : "Synchronous";
+                         });
+
+TEST_P(Kestrim, RunsAsTheUserAsked) {
   const std::string q = kQuestion;
   struct Case {
     const char* name;
@@ -60,60 +84,129 @@ TEST(Kestrim, RunsAsTheUserAsked) {
   } cases[] = {
       {"no arguments", {}, nullptr, kSyntax, 2, "f\nsub/\nsub/g\n"},
       {"help", {"/?"}, nullptr, kSyntax, 2, "f\nsub/\nsub/g\n"},
-      {"help after the path", {"$", "/Y", "/?"}, "y\n", kSyntax, 2,
+      {"help after the path",
+       {"$", "/Y", "/?"},
+       "y\n",
+       kSyntax,
+       2,
        "f\nsub/\nsub/g\n"},
-      {"bad switch", {"$", "/Yes"}, "y\n", "[/Yes] is not a valid parameter\n",
-       2, "f\nsub/\nsub/g\n"},
-      {"path too long", {std::string(520, 'x'), "/Y"}, nullptr,
-       "The directory name or path is longer than 519 characters.\n", 2,
+      {"bad switch",
+       {"$", "/Yes"},
+       "y\n",
+       "[/Yes] is not a valid parameter\n",
+       2,
        "f\nsub/\nsub/g\n"},
-      {"root", {"/", "/Y"}, nullptr,
+      {"path too long",
+       {std::string(520, 'x'), "/Y"},
+       nullptr,
+       "The directory name or path is longer than 519 characters.\n",
+       2,
+       "f\nsub/\nsub/g\n"},
+      {"root",
+       {"/", "/Y"},
+       nullptr,
        "You cannot specify the root directory as the directory name or "
        "path.\n",
-       2, "f\nsub/\nsub/g\n"},
-      {"empty variable before a slash", {"/", "/Y", "/Silent"}, nullptr,
+       2,
+       "f\nsub/\nsub/g\n"},
+      {"empty variable before a slash",
+       {"/", "/Y", "/Silent"},
+       nullptr,
        "You cannot specify the root directory as the directory name or "
        "path.\n",
-       2, "f\nsub/\nsub/g\n"},
-      {"confirmed with y", {"$/sub"}, "y\n", Fill(q, "$/sub") + "\tg\n", 0,
+       2,
+       "f\nsub/\nsub/g\n"},
+      {"confirmed with y",
+       {"$/sub"},
+       "y\n",
+       Fill(q, "$/sub") + "\tg\n",
+       0,
        "f\nsub/\n"},
-      {"confirmed with Yes at end of input", {"$/sub"}, "Yes",
-       Fill(q, "$/sub") + "\tg\n", 0, "f\nsub/\n"},
-      {"confirmed with YES", {"$/sub"}, "YES\n", Fill(q, "$/sub") + "\tg\n", 0,
+      {"confirmed with Yes at end of input",
+       {"$/sub"},
+       "Yes",
+       Fill(q, "$/sub") + "\tg\n",
+       0,
+       "f\nsub/\n"},
+      {"confirmed with YES",
+       {"$/sub"},
+       "YES\n",
+       Fill(q, "$/sub") + "\tg\n",
+       0,
        "f\nsub/\n"},
       {"declined with n", {"$"}, "n\n", q, 0, "f\nsub/\nsub/g\n"},
       {"declined with No", {"$"}, "No\n", q, 0, "f\nsub/\nsub/g\n"},
       {"declined with an empty line", {"$"}, "\n", q, 0, "f\nsub/\nsub/g\n"},
-      {"declined with a blank after Y", {"$"}, "Y \n", q, 0,
+      {"declined with a blank after Y",
+       {"$"},
+       "Y \n",
+       q,
+       0,
        "f\nsub/\nsub/g\n"},
       {"declined at end of input", {"$"}, "", q, 0, "f\nsub/\nsub/g\n"},
-      {"declined with no input at all", {"$"}, nullptr, q, 0,
+      {"declined with no input at all",
+       {"$"},
+       nullptr,
+       q,
+       0,
        "f\nsub/\nsub/g\n"},
-      {"declined with a line too long", {"$"},
+      {"declined with a line too long",
+       {"$"},
        "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy"
        "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy"
        "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy"
        "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy\n",
-       q, 0, "f\nsub/\nsub/g\n"},
-      {"question shows the trimmed path", {"  $/sub \t"}, "y\n",
-       Fill(q, "$/sub") + "\tg\n", 0, "f\nsub/\n"},
-      {"no question with /Y", {"$/sub", "/y"}, nullptr, "\tg\n", 0,
+       q,
+       0,
+       "f\nsub/\nsub/g\n"},
+      {"question shows the trimmed path",
+       {"  $/sub \t"},
+       "y\n",
+       Fill(q, "$/sub") + "\tg\n",
+       0,
        "f\nsub/\n"},
-      {"trailing slash, target removed", {"$/sub/", "/Y", "/DelRoot"},
-       nullptr, "\tg\n", 0, "f\n"},
-      {"silent run prints nothing", {"$", "/Silent", "/Y"}, nullptr, "", 0,
-       ""},
-      {"not recursive", {"$", "/NotRecursive", "/Y"}, nullptr, "\tf\n", 0,
+      {"no question with /Y",
+       {"$/sub", "/y"},
+       nullptr,
+       "\tg\n",
+       0,
+       "f\nsub/\n"},
+      {"trailing slash, target removed",
+       {"$/sub/", "/Y", "/DelRoot"},
+       nullptr,
+       "\tg\n",
+       0,
+       "f\n"},
+      {"silent run prints nothing", {"$", "/Silent", "/Y"}, nullptr, "", 0, ""},
+      {"not recursive",
+       {"$", "/NotRecursive", "/Y"},
+       nullptr,
+       "\tf\n",
+       0,
        "sub/\nsub/g\n"},
       {"not recursive cannot remove the target",
-       {"$", "/NotRecursive", "/Y", "/DelRoot"}, nullptr, "\tf\n", 1,
+       {"$", "/NotRecursive", "/Y", "/DelRoot"},
+       nullptr,
+       "\tf\n",
+       1,
        "sub/\nsub/g\n"},
-      {"missing target is asked about first", {"$/none"}, "y\n",
-       Fill(q, "$/none") + "Path not found: [$/none]\n", 1,
+      {"missing target is asked about first",
+       {"$/none"},
+       "y\n",
+       Fill(q, "$/none") + "Path not found: [$/none]\n",
+       1,
        "f\nsub/\nsub/g\n"},
-      {"missing target, silent", {"$/none", "/Y", "/Silent"}, nullptr, "", 1,
+      {"missing target, silent",
+       {"$/none", "/Y", "/Silent"},
+       nullptr,
+       "",
+       1,
        "f\nsub/\nsub/g\n"},
-      {"target is a file", {"$/f", "/Y"}, nullptr, "Path not found: [$/f]\n", 1,
+      {"target is a file",
+       {"$/f", "/Y"},
+       nullptr,
+       "Path not found: [$/f]\n",
+       1,
        "f\nsub/\nsub/g\n"},
       {"trailing dot", {"$/sub/.", "/Y"}, nullptr, "\tg\n", 0, "f\nsub/\n"},
   };
@@ -123,7 +216,7 @@ TEST(Kestrim, RunsAsTheUserAsked) {
     MakeTree(dir.path(), {"T/", "T/f", "T/sub/", "T/sub/g"});
     std::vector<std::string> args;
     for (const std::string& arg : c.args) args.push_back(Fill(arg, target));
-    RunResult run = Kestrim(args, c.input);
+    RunResult run = Run(args, c.input);
     EXPECT_EQ(Fill(c.out, target), run.out) << c.name;
     EXPECT_EQ(c.status, run.status) << c.name;
     EXPECT_EQ("", run.err) << c.name;
@@ -131,29 +224,29 @@ TEST(Kestrim, RunsAsTheUserAsked) {
   }
 }
 
-TEST(Kestrim, ReportsANestedTreeDepthFirst) {
+TEST_P(Kestrim, ReportsANestedTreeDepthFirst) {
   TempDir dir;
   MakeTree(dir.path(), {"T/", "T/a/", "T/a/b/", "T/a/b/f"});
-  RunResult run = Kestrim({dir / "T/", "/Y", "/DelRoot"}, nullptr);
+  RunResult run = Run({dir / "T/", "/Y", "/DelRoot"}, nullptr);
   EXPECT_EQ(dir / "T//a\n" + dir / "T//a/b\n\tf\n", run.out);
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("(missing)", ListTree(dir / "T"));
 }
 
-TEST(Kestrim, FailsWhenAFileStaysEvenWhenSilent) {
+TEST_P(Kestrim, FailsWhenAFileStaysEvenWhenSilent) {
   if (!IsRoot()) GTEST_SKIP() << "chattr +i needs root";
   TempDir dir;
   MakeTree(dir.path(), {"T/", "T/sub/", "T/sub/stuck"});
   if (!Shell("chattr +i '" + dir / "T/sub/stuck" + "'")) {
     GTEST_SKIP() << "this file system has no immutable attribute";
   }
-  RunResult run = Kestrim({dir / "T", "/Y", "/Silent"}, nullptr);
+  RunResult run = Run({dir / "T", "/Y", "/Silent"}, nullptr);
   EXPECT_EQ("", run.out);
   EXPECT_EQ(1, run.status);
   EXPECT_EQ("sub/\nsub/stuck\n", ListTree(dir / "T"));
 }
 
-TEST(Kestrim, AsAnUnprivilegedUser) {
+TEST_P(Kestrim, AsAnUnprivilegedUser) {
   if (!IsRoot()) GTEST_SKIP() << "switching to another user needs root";
   if (!Shell("setpriv --reuid=65534 --regid=65534 --clear-groups true")) {
     GTEST_SKIP() << "setpriv cannot switch users here";
@@ -168,18 +261,18 @@ TEST(Kestrim, AsAnUnprivilegedUser) {
   const std::vector<std::string> as_nobody = {
       "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
   // Its own unreadable directory is made deletable; someone else's is not.
-  RunResult own = Kestrim({dir / "Own", "/Y"}, nullptr, as_nobody);
+  RunResult own = Run({dir / "Own", "/Y"}, nullptr, as_nobody);
   EXPECT_EQ(dir / "Own/locked\n\tf\n", own.out);
   EXPECT_EQ(0, own.status);
   EXPECT_EQ("", ListTree(dir / "Own"));
-  RunResult theirs = Kestrim({dir / "Theirs", "/Y"}, nullptr, as_nobody);
+  RunResult theirs = Run({dir / "Theirs", "/Y"}, nullptr, as_nobody);
   EXPECT_EQ(dir / "Theirs/locked\nPath not found: [" + dir / "Theirs/locked]\n",
             theirs.out);
   EXPECT_EQ(1, theirs.status);
   EXPECT_EQ("locked/\nlocked/g\n", ListTree(dir / "Theirs"));
 }
 
-TEST(Kestrim, EmptiesTheDeepestTreeThatFitsWithTheDefaultDescriptorLimit) {
+TEST_P(Kestrim, EmptiesTheDeepestTreeThatFitsWithTheDefaultDescriptorLimit) {
   TempDir dir;
   std::string chain = dir / "T";
   int levels = 0;
@@ -190,9 +283,8 @@ TEST(Kestrim, EmptiesTheDeepestTreeThatFitsWithTheDefaultDescriptorLimit) {
   }
   ASSERT_GT(levels, 1000);
   ASSERT_TRUE(Shell("mkdir -p '" + chain + "' && touch '" + chain + "/f'"));
-  RunResult run =
-      Kestrim({dir / "T", "/Y", "/Silent"}, nullptr,
-              {"prlimit", "--nofile=1024:4096", "--"});
+  RunResult run = Run({dir / "T", "/Y", "/Silent"}, nullptr,
+                      {"prlimit", "--nofile=1024:4096", "--"});
   EXPECT_EQ("", run.out);
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("", ListTree(dir / "T"));
@@ -206,7 +298,7 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-TEST(Kestrim, DeletesOddNamesAndSpecialFilesWithoutOpeningThem) {
+TEST_P(Kestrim, DeletesOddNamesAndSpecialFilesWithoutOpeningThem) {
   TempDir dir;
   MakeTree(dir.path(), {"T/", "T/a b", "T/%s%n%x", "T/-rf", "T/back\\slash",
                         "T/caf\xc3\xa9\xff", "T/new\nline", "T/fifo|"});
@@ -216,17 +308,17 @@ TEST(Kestrim, DeletesOddNamesAndSpecialFilesWithoutOpeningThem) {
   address.sun_family = AF_UNIX;
   ASSERT_LT(socket_path.size(), sizeof address.sun_path);
   std::strcpy(address.sun_path, socket_path.c_str());
-  ASSERT_EQ(0, ::bind(fd, reinterpret_cast<sockaddr*>(&address),
-                      sizeof address));
+  ASSERT_EQ(0,
+            ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
   std::vector<std::string> expected = {
-      "\ta b", "\t%s%n%x", "\t-rf", "\tback\\slash", "\tcaf\xc3\xa9\xff",
-      "\tnew", "line", "\tfifo", "\tsocket"};
+      "\ta b", "\t%s%n%x", "\t-rf",  "\tback\\slash", "\tcaf\xc3\xa9\xff",
+      "\tnew", "line",     "\tfifo", "\tsocket"};
   // A device node that would block or act if it were opened.
   if (IsRoot() &&
       ::mknod((dir / "T/tty").c_str(), S_IFCHR | 0600, makedev(5, 0)) == 0) {
     expected.push_back("\ttty");
   }
-  RunResult run = Kestrim({dir / "T", "/Y"}, nullptr);
+  RunResult run = Run({dir / "T", "/Y"}, nullptr);
   ::close(fd);
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(expected, Lines(run.out));
@@ -234,7 +326,7 @@ TEST(Kestrim, DeletesOddNamesAndSpecialFilesWithoutOpeningThem) {
   EXPECT_EQ("", ListTree(dir / "T"));
 }
 
-TEST(Kestrim, TakesARelativePath) {
+TEST_P(Kestrim, TakesARelativePath) {
   TempDir dir;
   char saved[4096];
   ASSERT_NE(nullptr, ::getcwd(saved, sizeof saved));
@@ -249,7 +341,7 @@ TEST(Kestrim, TakesARelativePath) {
   };
   for (const Case& c : cases) {
     MakeTree(dir.path(), {"T/", "T/sub/", "T/sub/f"});
-    RunResult run = Kestrim({c.path, "/Y", "/DelRoot"}, nullptr);
+    RunResult run = Run({c.path, "/Y", "/DelRoot"}, nullptr);
     EXPECT_EQ(c.out, run.out) << c.path;
     // Emptying T/sub/.. removes sub, the way to the target, so its removal
     // cannot be done and must not be called a success.
@@ -259,23 +351,67 @@ TEST(Kestrim, TakesARelativePath) {
   ASSERT_EQ(0, ::chdir(saved));
 }
 
-TEST(Kestrim, Deletes200000EntriesInOneDirectoryWithALineEach) {
+TEST_P(Kestrim, Deletes200000EntriesInOneDirectoryWithALineEach) {
   TempDir dir;
   MakeTree(dir.path(), {"T/"});
   int root = ::open((dir / "T").c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(root, 0);
   for (int i = 0; i < 200000; ++i) {
-    int fd = ::openat(root, std::to_string(i).c_str(), O_CREAT | O_WRONLY, 0644);
+    int fd =
+        ::openat(root, std::to_string(i).c_str(), O_CREAT | O_WRONLY, 0644);
     ASSERT_GE(fd, 0) << i;
     ::close(fd);
   }
   ::close(root);
-  RunResult run = Kestrim({dir / "T", "/Y"}, nullptr);
+  RunResult run = Run({dir / "T", "/Y"}, nullptr);
   EXPECT_EQ(0, run.status);
   EXPECT_EQ(200000, std::count(run.out.begin(), run.out.end(), '\n'));
   EXPECT_EQ(200000, std::count(run.out.begin(), run.out.end(), '\t'));
   EXPECT_EQ(std::string::npos, run.out.find("Failed"));
   EXPECT_EQ("", ListTree(dir / "T"));
+}
+
+// Builds the same tree every time: directories large enough for queued
+// deletion, small ones, links, a fifo, and (as root) files that cannot be
+// deleted in the middle of a large directory.
+void MakeMixedTree(const std::string& target) {
+  std::vector<std::string> tree = {
+      "", "small/", "small/a", "small/b", "big/", "big/nested/", "link->/etc"};
+  for (int i = 0; i < 300; ++i) tree.push_back("f" + std::to_string(i));
+  for (int i = 0; i < 100; ++i) tree.push_back("big/g" + std::to_string(i));
+  for (int i = 0; i < 40; ++i)
+    tree.push_back("big/nested/h" + std::to_string(i));
+  tree.push_back("big/fifo|");
+  MakeTree(target, tree);
+  if (IsRoot()) {
+    Shell("chattr +i '" + target + "/f150' '" + target + "/big/g60'");
+  }
+}
+
+TEST(Deletions, QueuedAndSynchronousActAndPrintAlike) {
+  TempDir dir;
+  std::string target = dir / "T";
+  RunResult runs[2];
+  std::string left[2];
+  Deletions ways[2] = {Deletions::kQueued, Deletions::kSynchronous};
+  for (int i = 0; i < 2; ++i) {
+    MakeMixedTree(target);
+    runs[i] = RunKestrim(ways[i], {target, "/Y"}, nullptr);
+    left[i] = ListTree(target);
+    Shell("chattr -R -i '" + target + "'; rm -rf '" + target + "'");
+  }
+  EXPECT_EQ(runs[1].out, runs[0].out);
+  EXPECT_EQ(runs[1].status, runs[0].status);
+  EXPECT_EQ(left[1], left[0]);
+  EXPECT_EQ("", runs[0].err);
+  EXPECT_EQ(std::count(runs[0].out.begin(), runs[0].out.end(), '\n'),
+            300 + 2 + 100 + 40 + 1 + 1 + 3);
+  if (IsRoot()) {
+    EXPECT_EQ(1, runs[0].status);
+    EXPECT_NE(std::string::npos, runs[0].out.find("\tf150 - Failed!\n"));
+    EXPECT_NE(std::string::npos, runs[0].out.find("\tg60 - Failed!\n"));
+    EXPECT_EQ("big/\nbig/g60\nf150\n", left[0]);
+  }
 }
 
 }  // namespace

@@ -131,11 +131,12 @@ RunResult RunProgram(const std::vector<std::string>& argv, const char* input) {
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : argv)
+    args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   pid_t pid;
-  int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(),
-                               environ);
+  int spawned =
+      ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(in);
   ::close(out[1]);
@@ -171,8 +172,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const char* input) {
   }
   int status;
   ::waitpid(pid, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status)
-                                    : 128 + WTERMSIG(status);
+  result.status =
+      WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
 

@@ -1,0 +1,91 @@
+// Queued deletion: when it is used, what happens when the ring is refused or
+// breaks, and that the walk prints the same either way.
+
+#include <errno.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/system_calls.h"
+#include "removal/walk.h"
+#include "tests/temp_tree.h"
+
+namespace {
+
+int g_file_unlinks;
+int CountingUnlinkat(int dir, const char* name, int flags) {
+  if (flags == 0) ++g_file_unlinks;
+  return kRealSystemCalls.unlinkat(dir, name, flags);
+}
+
+int RefuseRing(unsigned, struct io_uring*, unsigned) { return -ENOSYS; }
+
+int g_submits;
+int BreakSecondSubmit(struct io_uring* ring) {
+  if (++g_submits == 2) return -EBADF;
+  return kRealSystemCalls.ring_submit(ring);
+}
+
+struct Outcome {
+  bool ok;
+  std::string out;
+  std::string left;
+  int file_unlinks;  // made by the program itself, not queued
+};
+
+enum class Ring { kUsed, kRefused, kBreaks };
+
+// Empties a tree with 200 files in T, 10 in T/small and 100 in T/big.
+Outcome EmptyTree(Ring ring) {
+  TempDir dir;
+  std::vector<std::string> tree = {"T/", "T/small/", "T/big/"};
+  for (int i = 0; i < 200; ++i) tree.push_back("T/f" + std::to_string(i));
+  for (int i = 0; i < 10; ++i) tree.push_back("T/small/s" + std::to_string(i));
+  for (int i = 0; i < 100; ++i) tree.push_back("T/big/b" + std::to_string(i));
+  MakeTree(dir.path(), tree);
+  g_file_unlinks = 0;
+  g_submits = 0;
+  g_system_calls.unlinkat = CountingUnlinkat;
+  if (ring == Ring::kRefused) g_system_calls.ring_init = RefuseRing;
+  if (ring == Ring::kBreaks) g_system_calls.ring_submit = BreakSecondSubmit;
+  ResetDeletionRing();
+  DeleteOptions options;
+  std::strcpy(options.Path, (dir / "T").c_str());
+  Outcome outcome{};
+  outcome.out = CaptureStdout([&] { outcome.ok = RemoveTarget(options); });
+  g_system_calls = kRealSystemCalls;
+  ResetDeletionRing();
+  outcome.left = ListTree(dir / "T");
+  outcome.file_unlinks = g_file_unlinks;
+  // Paths differ between trees; the names and their order must not.
+  for (std::string::size_type at;
+       (at = outcome.out.find(dir.path())) != std::string::npos;) {
+    outcome.out.replace(at, dir.path().size(), "$");
+  }
+  return outcome;
+}
+
+TEST(DeleteQueue, QueuesLargeDirectoriesAndPrintsAsIfItDidNot) {
+  Outcome refused = EmptyTree(Ring::kRefused);
+  EXPECT_TRUE(refused.ok);
+  EXPECT_EQ(310, refused.file_unlinks);
+  EXPECT_EQ("", refused.left);
+
+  Outcome used = EmptyTree(Ring::kUsed);
+  EXPECT_TRUE(used.ok);
+  EXPECT_EQ("", used.left);
+  EXPECT_EQ(refused.out, used.out);
+  // The first 16 files of each directory are deleted on the spot; the rest
+  // of T and big go through the ring.
+  EXPECT_EQ(16 + 10 + 16, used.file_unlinks);
+
+  Outcome breaks = EmptyTree(Ring::kBreaks);
+  EXPECT_TRUE(breaks.ok);
+  EXPECT_EQ("", breaks.left);
+  EXPECT_EQ(refused.out, breaks.out);
+  EXPECT_GT(breaks.file_unlinks, used.file_unlinks);
+}
+
+}  // namespace
