@@ -1,5 +1,6 @@
 #include "removal/walk.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -61,6 +62,12 @@ bool JoinPath(char (&path)[kWalkPathSize], const char* directory,
   return length >= 0 && length < kWalkPathSize;
 }
 
+// True when "directory/name" fits the path buffer; a file's full path is
+// never shown or used, so it is measured rather than built.
+bool PathFits(std::size_t directory_length, const char* name) {
+  return directory_length + 1 + std::strlen(name) < kWalkPathSize;
+}
+
 // Empties and removes one subdirectory; false when the walk must stop.
 bool RemoveSubdirectory(const DeleteOptions& options, HANDLE listing,
                         const char* name, const char* path, bool& left_behind) {
@@ -73,23 +80,33 @@ bool RemoveSubdirectory(const DeleteOptions& options, HANDLE listing,
   return true;
 }
 
+// Reports an entry whose full path would not fit the path buffer. It is not
+// touched at all: a path that cannot be shown in full names nothing sure.
+bool ReportTooLong(const DeleteOptions& options, const char* name,
+                   bool& left_behind) {
+  ReportAllDeletions(options, left_behind);
+  ReportFile(options, name, false, left_behind);
+  return true;
+}
+
 // Deletes one entry of `listing`; false when the walk must stop.
 bool RemoveEntry(const DeleteOptions& options, HANDLE listing,
                  const WIN32_FIND_DATAA& entry, const char* directory,
-                 bool& left_behind) {
-  char path[kWalkPathSize];
-  // An entry whose path cannot be shown in full is not touched at all.
-  if (!JoinPath(path, directory, entry.cFileName)) {
-    ReportAllDeletions(options, left_behind);
-    ReportFile(options, entry.cFileName, false, left_behind);
-    return true;
+                 std::size_t directory_length, bool& left_behind) {
+  const char* name = entry.cFileName;
+  if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    char path[kWalkPathSize];
+    if (!JoinPath(path, directory, name)) {
+      return ReportTooLong(options, name, left_behind);
+    }
+    SetFileAttributesA(listing, entry, FILE_ATTRIBUTE_NORMAL);
+    return RemoveSubdirectory(options, listing, name, path, left_behind);
+  }
+  if (!PathFits(directory_length, name)) {
+    return ReportTooLong(options, name, left_behind);
   }
   SetFileAttributesA(listing, entry, FILE_ATTRIBUTE_NORMAL);
-  if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return RemoveSubdirectory(options, listing, entry.cFileName, path,
-                              left_behind);
-  }
-  DeleteFile(options, listing, entry.cFileName, left_behind);
+  DeleteFile(options, listing, name, left_behind);
   return true;
 }
 
@@ -109,9 +126,11 @@ bool EmptyDirectory(const DeleteOptions& options, HANDLE parent,
     ReportUnlisted(options, directory);
     return false;
   }
+  std::size_t directory_length = std::strlen(directory);
   do {
     if (IsDots(entry.cFileName)) continue;
-    if (!RemoveEntry(options, listing, entry, directory, left_behind)) {
+    if (!RemoveEntry(options, listing, entry, directory, directory_length,
+                     left_behind)) {
       FindClose(listing);
       return false;
     }
