@@ -6,6 +6,7 @@
 
 #include <errno.h>
 #include <liburing.h>
+#include <time.h>
 
 #include <cstring>
 
@@ -15,10 +16,12 @@
 
 namespace {
 
-// The first files of every directory are deleted on the spot: a directory
-// that holds only a few gains nothing from the ring and would pay for
-// waiting on it before its subdirectories and its own removal.
-constexpr long kSynchronousFiles = 16;
+// Deleting an empty file takes some 10 microseconds; deleting one that holds
+// data on a disk that discards freed blocks as it goes (ext4 with -o discard)
+// takes 100 to 300, nearly all of it waiting. Only then does overlapping
+// deletions pay; otherwise the ring's round trips and the wait for it before
+// each subdirectory cost more than they save.
+constexpr long kSlowDeletionNanoseconds = 50000;
 // Started deletions are handed to the kernel in batches of this many.
 constexpr unsigned kSubmitBatch = 16;
 constexpr unsigned kSlots = kMaxUncollectedDeletions;
@@ -34,6 +37,8 @@ struct Deletion {
 };
 
 Deletion g_slots[kSlots];
+// Moving average of how long deletions on the spot take.
+long g_deletion_nanoseconds = 0;
 // Absolute numbers of the oldest uncollected deletion and of the next one.
 unsigned long g_oldest = 0;
 unsigned long g_next = 0;
@@ -61,11 +66,26 @@ bool RingReady() {
   return g_ring_state == Ring::kReady;
 }
 
+long Now() {
+  struct timespec now;
+  g_system_calls.clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000000000L + now.tv_nsec;
+}
+
 void DeleteNow(Deletion& deletion) {
+  long start = Now();
   bool gone = g_system_calls.unlinkat(deletion.dir, deletion.name, 0) == 0 ||
               errno == ENOENT;
   deletion.error = gone ? 0 : errno;
   deletion.finished = true;
+  g_deletion_nanoseconds += (Now() - start - g_deletion_nanoseconds) / 8;
+}
+
+// The first file of every directory is deleted on the spot, which keeps the
+// average current; the rest are queued while deletions are slow.
+bool ShouldQueue(const FindListing& listing) {
+  return listing.files_started > 0 &&
+         g_deletion_nanoseconds > kSlowDeletionNanoseconds;
 }
 
 void Record(const struct io_uring_cqe* cqe) {
@@ -181,8 +201,9 @@ bool StartDeleteFileA(HANDLE listing, const char* name) {
     deletion.finished = true;
     return true;
   }
-  bool queued = listing->files_started++ >= kSynchronousFiles && RingReady() &&
-                Enqueue(deletion, number);
+  bool queued =
+      ShouldQueue(*listing) && RingReady() && Enqueue(deletion, number);
+  ++listing->files_started;
   if (!queued && !deletion.finished) DeleteNow(deletion);
   return true;
 }
@@ -205,4 +226,5 @@ bool FinishDeleteFileA(bool wait, const char** name, bool* deleted) {
 void ResetDeletionRing() {
   if (g_ring_state == Ring::kReady) ::io_uring_queue_exit(&g_ring);
   g_ring_state = Ring::kUntried;
+  g_deletion_nanoseconds = 0;
 }

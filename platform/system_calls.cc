@@ -37,6 +37,10 @@ int RealUnlinkat(int dir, const char* name, int flags) {
 
 int RealClose(int fd) { return ::close(fd); }
 
+int RealClockGettime(clockid_t clock, struct timespec* now) {
+  return ::clock_gettime(clock, now);
+}
+
 int RealRingInit(unsigned entries, struct io_uring* ring, unsigned flags) {
   return ::io_uring_queue_init(entries, ring, flags);
 }
@@ -45,8 +49,8 @@ int RealRingSubmit(struct io_uring* ring) { return ::io_uring_submit(ring); }
 
 }  // namespace
 
-const SystemCalls kRealSystemCalls = {RealOpenat,   RealGetdents64, RealStatx,
-                                      RealFchmodat, RealUnlinkat,   RealClose,
-                                      RealRingInit, RealRingSubmit};
+const SystemCalls kRealSystemCalls = {
+    RealOpenat, RealGetdents64,   RealStatx,    RealFchmodat,  RealUnlinkat,
+    RealClose,  RealClockGettime, RealRingInit, RealRingSubmit};
 
 SystemCalls g_system_calls = kRealSystemCalls;

@@ -9,6 +9,7 @@
 #include <liburing.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <time.h>
 
 struct SystemCalls {
   int (*openat)(int dir, const char* name, int flags);
@@ -18,6 +19,7 @@ struct SystemCalls {
   int (*fchmodat)(int dir, const char* name, mode_t mode, int flags);
   int (*unlinkat)(int dir, const char* name, int flags);
   int (*close)(int fd);
+  int (*clock_gettime)(clockid_t clock, struct timespec* now);
   // The deletion ring: set-up and submission, each returning -errno on
   // failure as liburing does.
   int (*ring_init)(unsigned entries, struct io_uring* ring, unsigned flags);
@@ -30,8 +32,9 @@ extern SystemCalls g_system_calls;
 // The real system calls, for tests to restore or wrap.
 extern const SystemCalls kRealSystemCalls;
 
-// Forgets the deletion ring, so that the next queued deletion sets one up
-// again through g_system_calls. Only while nothing is queued.
+// Forgets the deletion ring and how fast deletions have been, so that the
+// next deletions start afresh through g_system_calls. Only while nothing is
+// queued.
 void ResetDeletionRing();
 
 #endif  // KESTRIM_PLATFORM_SYSTEM_CALLS_H_

@@ -16,6 +16,7 @@
 #include "platform/system_calls.h"
 #include "removal/walk.h"
 #include "tests/temp_tree.h"
+#include "tests/test_clock.h"
 
 namespace {
 
@@ -83,11 +84,17 @@ Walked Walk(const std::string& path, bool del_root) {
 class WalkFaultTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Every deletion on the spot, where the faults are injected.
+    g_system_calls.clock_gettime = FastClock;
+    ResetDeletionRing();
     g_system_calls.openat = FaultyOpenat;
     g_system_calls.getdents64 = FaultyGetdents;
     g_system_calls.unlinkat = FaultyUnlinkat;
   }
-  void TearDown() override { g_system_calls = kRealSystemCalls; }
+  void TearDown() override {
+    g_system_calls = kRealSystemCalls;
+    ResetDeletionRing();
+  }
 };
 
 // Every tree is a chain T/a/b/c/f, one entry per directory, so the order of

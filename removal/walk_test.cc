@@ -15,6 +15,7 @@
 
 #include "platform/system_calls.h"
 #include "tests/temp_tree.h"
+#include "tests/test_clock.h"
 
 namespace {
 
@@ -291,6 +292,7 @@ TEST_F(WalkTest, ADirectorySwappedForALinkMidWalkDoesNotRedirectIt) {
     g_swap_root = dir.path();
     g_reads = 0;
     g_system_calls.getdents64 = SwapThenRead;
+    if (ring) g_system_calls.clock_gettime = SlowClock;
     if (!ring) g_system_calls.ring_init = RefuseRing;
     ResetDeletionRing();
     Walked walked = Walk(dir / "T", true);

@@ -40,16 +40,21 @@ std::string Fill(std::string text, const std::string& target) {
   return text;
 }
 
-// How deletions are carried out: queued through io_uring where it pays, or
-// all on the spot, as where io_uring is refused. Both must act and print
-// exactly alike.
+// How deletions are carried out: queued through io_uring, as where each
+// deletion waits on the disk (made so here by slowing the program's own
+// deletions), or all on the spot, as where io_uring is refused. Both must
+// act and print exactly alike.
 enum class Deletions { kQueued, kSynchronous };
 
 RunResult RunKestrim(Deletions deletions, const std::vector<std::string>& args,
                      const char* input,
                      const std::vector<std::string>& prefix = {}) {
   std::vector<std::string> argv = prefix;
-  if (deletions == Deletions::kSynchronous) argv.push_back(NO_IO_URING);
+  if (deletions == Deletions::kQueued) {
+    argv.insert(argv.end(), {"env", "LD_PRELOAD=" SLOW_UNLINK});
+  } else {
+    argv.push_back(NO_IO_URING);
+  }
   argv.push_back(KESTRIM_BINARY);
   argv.insert(argv.end(), args.begin(), args.end());
   return RunProgram(argv, input);
