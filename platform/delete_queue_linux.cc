@@ -22,6 +22,11 @@ namespace {
 // deletions pay; otherwise the ring's round trips and the wait for it before
 // each subdirectory cost more than they save.
 constexpr long kSlowDeletionNanoseconds = 50000;
+// One stall (a journal commit, say) must not decide alone.
+constexpr long kLongestSample = 4 * kSlowDeletionNanoseconds;
+// Even while deletions are queued, one file in this many is deleted on the
+// spot, so that the average follows the disk and a wrong turn is undone.
+constexpr long kSampleEvery = 32;
 // Started deletions are handed to the kernel in batches of this many.
 constexpr unsigned kSubmitBatch = 16;
 constexpr unsigned kSlots = kMaxUncollectedDeletions;
@@ -78,13 +83,15 @@ void DeleteNow(Deletion& deletion) {
               errno == ENOENT;
   deletion.error = gone ? 0 : errno;
   deletion.finished = true;
-  g_deletion_nanoseconds += (Now() - start - g_deletion_nanoseconds) / 8;
+  long sample = Now() - start;
+  if (sample > kLongestSample) sample = kLongestSample;
+  g_deletion_nanoseconds += (sample - g_deletion_nanoseconds) / 8;
 }
 
-// The first file of every directory is deleted on the spot, which keeps the
-// average current; the rest are queued while deletions are slow.
+// The first file of every directory, and one in kSampleEvery after it, is
+// deleted on the spot; the rest are queued while deletions are slow.
 bool ShouldQueue(const FindListing& listing) {
-  return listing.files_started > 0 &&
+  return listing.files_started % kSampleEvery != 0 &&
          g_deletion_nanoseconds > kSlowDeletionNanoseconds;
 }
 

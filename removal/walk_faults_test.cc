@@ -15,6 +15,7 @@
 
 #include "platform/system_calls.h"
 #include "removal/walk.h"
+#include "removal/walk_testing.h"
 #include "tests/temp_tree.h"
 #include "tests/test_clock.h"
 
@@ -65,20 +66,6 @@ int FaultyUnlinkat(int dir, const char* name, int flags) {
   auto real = [&] { return kRealSystemCalls.unlinkat(dir, name, flags); };
   Call call = (flags & AT_REMOVEDIR) ? Call::kRemoveDir : Call::kUnlink;
   return Matches(call, name) ? Inject(real) : real();
-}
-
-struct Walked {
-  bool ok;
-  std::string out;
-};
-
-Walked Walk(const std::string& path, bool del_root) {
-  DeleteOptions options;
-  options.DelRoot = del_root;
-  std::strcpy(options.Path, path.c_str());
-  Walked walked{};
-  walked.out = CaptureStdout([&] { walked.ok = RemoveTarget(options); });
-  return walked;
 }
 
 class WalkFaultTest : public ::testing::Test {
@@ -198,7 +185,7 @@ TEST_F(WalkFaultTest, ReportsEachFailureOnceAndNeverClaimsSuccess) {
       g_fault.name = target.c_str();
     }
     g_seen = 0;
-    Walked walked = Walk(target, c.del_root);
+    Walked walked = Walk(target, false, c.del_root);
     std::string expected = c.out;
     for (std::string::size_type at;
          (at = expected.find('$')) != std::string::npos;) {
@@ -217,7 +204,7 @@ TEST_F(WalkFaultTest, GoesOnToTheNextEntryAfterAFailedDeletion) {
   MakeTree(dir.path(), tree);
   g_fault = {Call::kUnlink, nullptr, 10, EPERM, false};
   g_seen = 0;
-  Walked walked = Walk(dir / "T", false);
+  Walked walked = Walk(dir / "T");
   EXPECT_FALSE(walked.ok);
   int lines = 0;
   int failed = 0;
@@ -261,7 +248,7 @@ TEST_F(WalkFaultTest, ARealConcurrentDeleterIsNoFailure) {
       }
     });
     go = true;
-    Walked walked = Walk(dir / "T", true);
+    Walked walked = Walk(dir / "T", false, true);
     other.join();
     EXPECT_TRUE(walked.ok) << round;
     EXPECT_EQ(std::string::npos, walked.out.find("Failed")) << round;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/system_calls.h"
+#include "removal/walk_testing.h"
 #include "tests/temp_tree.h"
 #include "tests/test_clock.h"
 
@@ -27,23 +28,6 @@ std::string SortedLines(const std::string& text) {
   std::string sorted;
   for (const std::string& line : lines) sorted += line + "\n";
   return sorted;
-}
-
-struct Walked {
-  bool ok;
-  std::string out;
-};
-
-Walked Walk(const std::string& path, bool silent = false, bool del_root = false,
-            bool recursive = true) {
-  DeleteOptions options;
-  options.Silent = silent;
-  options.DelRoot = del_root;
-  options.Recursive = recursive;
-  std::strcpy(options.Path, path.c_str());
-  Walked walked{};
-  walked.out = CaptureStdout([&] { walked.ok = RemoveTarget(options); });
-  return walked;
 }
 
 class WalkTest : public ::testing::Test {
