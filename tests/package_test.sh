@@ -2,7 +2,7 @@
 # Installs the program as a user would, through `cmake --install` and through
 # the .deb unpacked into a scratch root, and runs what was installed.
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 scratch=$(mktemp -d /tmp/kestrim-package-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
@@ -24,6 +24,10 @@ check_installed() {  # PREFIX
   "$bin" '/?' >/dev/null || status=$?
   [[ $status == 2 ]] || fail "$bin /? exited with $status"
 }
+
+page=$(dirname "$0")/../man/kestrim.1
+lint=$(groff -ww -z -man "$page" 2>&1)
+[[ -z $lint ]] || fail "groff -ww warns on $page: $lint"
 
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 check_installed "$scratch/prefix"
