@@ -35,7 +35,7 @@ enum class Ring { kUntried, kReady, kUnavailable };
 
 struct Deletion {
   char name[kMaxNameSize];
-  int dir;
+  HANDLE listing;
   int error;  // 0 when deleted
   bool finished;
   bool submitted;  // handed to the kernel
@@ -79,9 +79,9 @@ long Now() {
 
 void DeleteNow(Deletion& deletion) {
   long start = Now();
-  bool gone = g_system_calls.unlinkat(deletion.dir, deletion.name, 0) == 0 ||
-              errno == ENOENT;
-  deletion.error = gone ? 0 : errno;
+  deletion.error = DeleteFileA(deletion.listing, deletion.name)
+                       ? 0
+                       : static_cast<int>(GetLastError());
   deletion.finished = true;
   long sample = Now() - start;
   if (sample > kLongestSample) sample = kLongestSample;
@@ -169,7 +169,7 @@ bool Enqueue(Deletion& deletion, unsigned long number) {
     sqe = ::io_uring_get_sqe(&g_ring);
     if (sqe == nullptr) return false;
   }
-  ::io_uring_prep_unlinkat(sqe, deletion.dir, deletion.name, 0);
+  ::io_uring_prep_unlinkat(sqe, deletion.listing->fd, deletion.name, 0);
   ::io_uring_sqe_set_data64(sqe, number);
   ++g_unsubmitted;
   return g_unsubmitted < kSubmitBatch || Submit();
@@ -198,7 +198,7 @@ bool StartDeleteFileA(HANDLE listing, const char* name) {
   std::size_t length = ::strnlen(name, kMaxNameSize - 1);
   std::memcpy(deletion.name, name, length);
   deletion.name[length] = '\0';
-  deletion.dir = listing->fd;
+  deletion.listing = listing;
   deletion.error = 0;
   deletion.finished = false;
   deletion.submitted = false;
