@@ -226,7 +226,6 @@ bool FinishDeleteFileA(bool wait, const char** name, bool* deleted) {
   ++g_oldest;
   *name = deletion.name;
   *deleted = deletion.error == 0;
-  if (!*deleted) errno = deletion.error;
   return true;
 }
 
