@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/file_api.h"
+#include "app/output.h"
 #include "text/trim.h"
+
+static_assert(kPathSize == 520, "the refusal of a long path names 519");
 
 namespace {
 
@@ -30,7 +32,9 @@ bool ApplySwitch(const char* argument, DeleteOptions& options) {
   } else if (IsSwitch(argument, "/Y")) {
     options.NoPrompt = true;
   } else {
-    std::printf("[%s] is not a valid parameter\n", argument);
+    PrintText("[");
+    PrintName(argument);
+    PrintText("] is not a valid parameter\n");
     return false;
   }
   return true;
@@ -42,25 +46,18 @@ bool SetPath(const char* argument, DeleteOptions& options) {
   // A cut-down path could name another directory, such as a parent of the
   // one meant, so a path that does not fit is refused whole.
   if (std::strlen(argument) >= sizeof options.Path) {
-    std::printf("The directory name or path is longer than %d characters.\n",
-                kPathSize - 1);
+    PrintText("The directory name or path is longer than 519 characters.\n");
     return false;
   }
   std::strcpy(options.Path, argument);
   if (TrimWhiteSpace(options.Path) == 0) {
-    std::printf("You must specify a directory name or path.\n");
+    PrintText("You must specify a directory name or path.\n");
     return false;
   }
   if (std::strcmp(options.Path, ".") == 0 ||
       std::strcmp(options.Path, "..") == 0) {
-    std::printf(
+    PrintText(
         "You cannot specify \".\" or \"..\" as the directory name or path.\n");
-    return false;
-  }
-  if (IsFileSystemRoot(options.Path)) {
-    std::printf(
-        "You cannot specify the root directory as the directory name or "
-        "path.\n");
     return false;
   }
   return true;
@@ -69,15 +66,14 @@ bool SetPath(const char* argument, DeleteOptions& options) {
 }  // namespace
 
 void ShowSyntax() {
-  std::fputs(
+  PrintText(
       "Syntax: \n"
       "\t Kestrim [Path] [Options]\n\n"
       "Options: \n"
       "\t /Silent        : Suppresses deletion status messages.\n"
       "\t /DelRoot       : Removes the root directory of the [Path].\n"
       "\t /NotRecursive  : Does not delete sub-directories or their files.\n"
-      "\t /Y             : Suppresses prompting to confirm file deletion.\n",
-      stdout);
+      "\t /Y             : Suppresses prompting to confirm file deletion.\n");
 }
 
 bool ParseCommandLine(int argc, const char* const* argv,

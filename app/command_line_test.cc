@@ -83,22 +83,6 @@ TEST(ParseCommandLine, RefusesWithTheRightMessage) {
       {"path too long",
        {long_path},
        "The directory name or path is longer than 519 characters.\n"},
-      {"root",
-       {"/"},
-       "You cannot specify the root directory as the directory name or "
-       "path.\n"},
-      {"root spelled twice",
-       {"//"},
-       "You cannot specify the root directory as the directory name or "
-       "path.\n"},
-      {"root with dot",
-       {" /. "},
-       "You cannot specify the root directory as the directory name or "
-       "path.\n"},
-      {"root by climbing",
-       {"/tmp/.."},
-       "You cannot specify the root directory as the directory name or "
-       "path.\n"},
   };
   for (const Case& c : cases) {
     Parsed parsed = Parse(c.args);
@@ -168,16 +152,6 @@ TEST(ParseCommandLine, TakesAPathOfExactlyTheFieldsCapacity) {
   Parsed parsed = Parse({path});
   EXPECT_TRUE(parsed.ok);
   EXPECT_EQ(path, parsed.options.Path);
-}
-
-TEST(ParseCommandLine, RefusesALinkToTheRoot) {
-  TempDir dir;
-  MakeTree(dir.path(), {"up->/"});
-  Parsed parsed = Parse({dir / "up", "/Y"});
-  EXPECT_FALSE(parsed.ok);
-  EXPECT_EQ(
-      "You cannot specify the root directory as the directory name or path.\n",
-      parsed.out);
 }
 
 }  // namespace

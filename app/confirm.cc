@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include "app/output.h"
+
 bool ReadAnswerLine(std::FILE* in, char* answer, int size) {
   int length = 0;
   for (;;) {
@@ -24,10 +26,11 @@ bool IsConfirmation(const char* answer) {
 }
 
 bool AskConfirmation(const char* question) {
-  std::printf("%s\n[Y/N]? :", question);
+  PrintName(question);
+  PrintText("\n[Y/N]? :");
   // A pipe or file gets block-buffered output; the question must be out
   // before the program waits for the answer.
-  std::fflush(stdout);
+  FlushOutput();
   char answer[kAnswerSize];
   if (!ReadAnswerLine(stdin, answer, kAnswerSize - 1)) return false;
   return IsConfirmation(answer);

@@ -29,6 +29,9 @@ constexpr long kLongestSample = 4 * kSlowDeletionNanoseconds;
 constexpr long kSampleEvery = 32;
 // Started deletions are handed to the kernel in batches of this many.
 constexpr unsigned kSubmitBatch = 16;
+// A kernel that keeps saying it is busy, with nothing of ours left to reap,
+// is given up on after this many tries in a row.
+constexpr int kBusyRetries = 16;
 constexpr unsigned kSlots = kMaxUncollectedDeletions;
 
 enum class Ring { kUntried, kReady, kUnavailable };
@@ -138,10 +141,11 @@ void GiveUpRing() {
 
 // Hands every started deletion to the kernel; false when the ring broke.
 bool Submit() {
+  int busy = 0;
   while (g_unsubmitted > 0) {
     int result = g_system_calls.ring_submit(&g_ring);
     if (result == -EINTR) continue;
-    if (result == -EAGAIN || result == -EBUSY) {
+    if ((result == -EAGAIN || result == -EBUSY) && ++busy <= kBusyRetries) {
       // The kernel is short of room until some outcomes are reaped.
       Reap();
       continue;

@@ -13,6 +13,9 @@ using DWORD = std::uint32_t;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 // Asks SetFileAttributesA to make an entry deletable and listable.
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+// Reported, without FILE_ATTRIBUTE_DIRECTORY, for a directory the walk must
+// not enter: a mount point, or one that could not be looked at.
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
 // GetLastError after FindNextFileA reached the end of a listing cleanly.
 constexpr DWORD ERROR_NO_MORE_FILES = 0;
 // GetLastError when the entry named does not exist (ENOENT).
@@ -24,7 +27,8 @@ constexpr int kMaxNameSize = 256;
 // One entry of a listing.
 struct WIN32_FIND_DATAA {
   // FILE_ATTRIBUTE_DIRECTORY for a directory that is neither a symbolic link
-  // nor a mount point; 0 for everything else.
+  // nor a mount point; FILE_ATTRIBUTE_REPARSE_POINT for a directory not to
+  // enter; 0 for everything else.
   DWORD dwFileAttributes;
   char cFileName[kMaxNameSize];  // the bare name
   unsigned dwPosixMode;          // a directory's mode bits; 0 otherwise
@@ -35,13 +39,15 @@ struct FindListing;
 using HANDLE = FindListing*;
 constexpr HANDLE INVALID_HANDLE_VALUE = nullptr;
 
-// The working directory, against which the path the user gave is resolved.
-HANDLE WorkingDirectory();
+// Opens the directory that the user's `path` names, following links in it as
+// the user named them, and holds it for the run, so that the directory
+// checked and confirmed is the one emptied; INVALID_HANDLE_VALUE when it
+// cannot be opened for listing. Close it with FindClose.
+HANDLE OpenTargetDirectory(const char* path);
 
-// Opens a listing of directory `name` inside `parent` and delivers its first
-// entry; INVALID_HANDLE_VALUE when it cannot be listed. Inside a listing a
-// symbolic link is never followed; from WorkingDirectory() the name is the
-// user's path and is resolved as one.
+// Opens a listing of directory `name` inside `parent` (of `parent` itself
+// when `name` is empty) and delivers its first entry; INVALID_HANDLE_VALUE
+// when it cannot be listed. A symbolic link is never followed.
 HANDLE FindFirstFileA(HANDLE parent, const char* name, WIN32_FIND_DATAA* entry);
 
 // Delivers the next entry; false at the end or on a read error, told apart
@@ -62,9 +68,12 @@ bool SetFileAttributesA(HANDLE listing, const WIN32_FIND_DATAA& entry,
 bool DeleteFileA(HANDLE listing, const char* name);
 
 // Removes the empty directory `name` inside `listing`; true when it is gone,
-// including when someone else removed it first (but not for the user's path,
-// where a missing name may be a missing step on the way).
+// including when someone else removed it first.
 bool RemoveDirectoryA(HANDLE listing, const char* name);
+
+// Removes the empty directory at the user's `path`, but only while `path`
+// itself still names `target`; a link there, or another directory, stays.
+bool RemoveTargetDirectoryA(HANDLE target, const char* path);
 
 // Starts deleting the non-directory `name` inside `listing`. Outcomes are
 // collected with FinishDeleteFileA in the order deletions were started, and
@@ -88,8 +97,7 @@ DWORD GetLastError();
 // rather than by spelling.
 bool IsFileSystemRoot(const char* path);
 
-// Raises the soft limit on open descriptors as far as allowed, since every
-// level of the walk holds one.
-void RaiseOpenFileLimit();
+// True when the open `directory` is the root directory of the file system.
+bool IsFileSystemRoot(HANDLE directory);
 
 #endif  // KESTRIM_PLATFORM_FILE_API_H_

@@ -1,7 +1,6 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -36,15 +35,18 @@ constexpr int kMaxListings = 1024;
 // listing reads in after its parent's entries, which stay until it closes.
 constexpr std::size_t kArenaSize = std::size_t{8} << 20;
 constexpr std::size_t kReadSize = std::size_t{64} << 10;
-// Room for the largest record one read may have to return.
-constexpr std::size_t kMinReadSize = sizeof(struct dirent64);
+// Room for the largest record one read may have to return, kept aligned.
+constexpr std::size_t kMinReadSize = (sizeof(struct dirent64) + 7) & ~7u;
+static_assert(kArenaSize >= kMaxListings * kMinReadSize,
+              "every level that may come must find room to read");
 
 }  // namespace
 
 namespace {
 
-FindListing g_working_directory = {AT_FDCWD, true,  nullptr, 0, 0,
-                                   0,        false, 0,       0};
+// The directory the user named, held open from before the question on.
+FindListing g_target;
+ino_t g_target_inode;
 FindListing g_listings[kMaxListings];
 int g_depth = 0;
 alignas(8) char g_arena[kArenaSize];
@@ -97,18 +99,23 @@ bool IsMountRoot(FindListing* listing, const struct statx& entry) {
          makedev(entry.stx_dev_major, entry.stx_dev_minor) != device;
 }
 
-// Fills the attributes of an entry that may be a directory.
-void Classify(FindListing* listing, WIN32_FIND_DATAA* entry) {
+// Fills the attributes of an entry that may be a directory; `listed_as_dir`
+// when the listing itself said so.
+void Classify(FindListing* listing, bool listed_as_dir,
+              WIN32_FIND_DATAA* entry) {
   struct statx st;
-  entry->dwFileAttributes = 0;
-  entry->dwPosixMode = 0;
   // An entry that cannot be looked at is left to be deleted as a file; that
   // fails for a directory and is reported then.
   if (g_system_calls.statx(listing->fd, entry->cFileName, kStatFlags, kStatMask,
                            &st) != 0) {
+    if (listed_as_dir) entry->dwFileAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
     return;
   }
-  if (!S_ISDIR(st.stx_mode) || IsMountRoot(listing, st)) return;
+  if (!S_ISDIR(st.stx_mode)) return;
+  if (IsMountRoot(listing, st)) {
+    entry->dwFileAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
+    return;
+  }
   entry->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
   entry->dwPosixMode = st.stx_mode & 07777;
 }
@@ -123,9 +130,28 @@ bool Describe(FindListing* listing, const char* name, unsigned char type,
   if (IsDots(name)) {
     entry->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
   } else if (type == DT_DIR || type == DT_UNKNOWN) {
-    Classify(listing, entry);
+    Classify(listing, type == DT_DIR, entry);
   }
   return true;
+}
+
+// How much the next listing may read at once: as much as it likes, less
+// what every deeper level that may still come needs to read at all, so that
+// no tree whose paths fit runs out of room however full its directories.
+std::size_t ReadSizeAt(const char* buffer) {
+  std::size_t room = static_cast<std::size_t>(g_arena + kArenaSize - buffer);
+  std::size_t reserve =
+      static_cast<std::size_t>(kMaxListings - g_depth - 1) * kMinReadSize;
+  if (room < reserve + kMinReadSize) return 0;
+  std::size_t size = (room - reserve) & ~std::size_t{7};
+  return size < kReadSize ? size : kReadSize;
+}
+
+// A descriptor of directory `name` inside `parent`, or of `parent` itself
+// when `name` is empty; -1 with errno set when it cannot be opened.
+int OpenDirectory(HANDLE parent, const char* name) {
+  if (name[0] == '\0') return ::fcntl(parent->fd, F_DUPFD_CLOEXEC, 0);
+  return g_system_calls.openat(parent->fd, name, kEntryFlags);
 }
 
 bool Refill(FindListing* listing) {
@@ -141,25 +167,40 @@ bool Refill(FindListing* listing) {
 
 }  // namespace
 
-HANDLE WorkingDirectory() { return &g_working_directory; }
+HANDLE OpenTargetDirectory(const char* path) {
+  int fd = g_system_calls.openat(AT_FDCWD, path, kTargetFlags);
+  if (fd < 0) {
+    Fail(errno);
+    return INVALID_HANDLE_VALUE;
+  }
+  struct statx self;
+  if (g_system_calls.statx(fd, "", AT_EMPTY_PATH, STATX_INO, &self) != 0) {
+    int error = errno;
+    g_system_calls.close(fd);
+    Fail(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  g_target = {fd, true, nullptr, 0, 0, 0, true,
+              makedev(self.stx_dev_major, self.stx_dev_minor), 0};
+  g_target_inode = self.stx_ino;
+  return &g_target;
+}
 
 HANDLE FindFirstFileA(HANDLE parent, const char* name,
                       WIN32_FIND_DATAA* entry) {
   char* buffer = NextFreeByte();
-  std::size_t room = static_cast<std::size_t>(g_arena + kArenaSize - buffer);
-  if (g_depth == kMaxListings || room < kMinReadSize) {
+  std::size_t size = g_depth < kMaxListings ? ReadSizeAt(buffer) : 0;
+  if (size == 0) {
     Fail(EMFILE);
     return INVALID_HANDLE_VALUE;
   }
-  int flags = parent == &g_working_directory ? kTargetFlags : kEntryFlags;
-  int fd = g_system_calls.openat(parent->fd, name, flags);
+  int fd = OpenDirectory(parent, name);
   if (fd < 0) {
     Fail(errno);
     return INVALID_HANDLE_VALUE;
   }
   FindListing* listing = &g_listings[g_depth++];
-  *listing = {fd,    true, buffer, room < kReadSize ? room : kReadSize, 0, 0,
-              false, 0,    0};
+  *listing = {fd, true, buffer, size, 0, 0, false, 0, 0};
   if (FindNextFileA(listing, entry)) return listing;
   if (g_last_error == ERROR_NO_MORE_FILES) {
     // Only a directory removed while open lists nothing, not even its dots;
@@ -187,7 +228,6 @@ bool FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry) {
 }
 
 bool FindClose(HANDLE listing) {
-  if (listing == &g_working_directory) return true;
   bool closed = g_system_calls.close(listing->fd) == 0 || Fail(errno);
   listing->open = false;
   while (g_depth > 0 && !g_listings[g_depth - 1].open) --g_depth;
@@ -211,12 +251,23 @@ bool DeleteFileA(HANDLE listing, const char* name) {
 }
 
 bool RemoveDirectoryA(HANDLE listing, const char* name) {
-  int result = g_system_calls.unlinkat(listing->fd, name, AT_REMOVEDIR);
-  // Inside a listing a missing name is a missing entry; a missing component
-  // of the user's path, as in "T/sub/.." once sub is gone, says nothing about
-  // whether the directory it named is gone.
-  if (listing == &g_working_directory) return result == 0 || Fail(errno);
-  return Gone(result);
+  return Gone(g_system_calls.unlinkat(listing->fd, name, AT_REMOVEDIR));
+}
+
+bool RemoveTargetDirectoryA(HANDLE target, const char* path) {
+  // The path is resolved once more, as only a path can be removed; it must
+  // still lead to the directory that was emptied. A missing name here, as
+  // in "T/sub/.." once sub is gone, does not say that directory is gone.
+  struct statx now;
+  if (g_system_calls.statx(AT_FDCWD, path, kStatFlags, STATX_INO, &now) != 0) {
+    return Fail(errno);
+  }
+  if (makedev(now.stx_dev_major, now.stx_dev_minor) != target->device ||
+      now.stx_ino != g_target_inode) {
+    return Fail(ESTALE);
+  }
+  return g_system_calls.unlinkat(AT_FDCWD, path, AT_REMOVEDIR) == 0 ||
+         Fail(errno);
 }
 
 DWORD GetLastError() { return g_last_error; }
@@ -228,10 +279,8 @@ bool IsFileSystemRoot(const char* path) {
          target.st_dev == root.st_dev && target.st_ino == root.st_ino;
 }
 
-void RaiseOpenFileLimit() {
-  struct rlimit limit;
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
-  if (limit.rlim_cur >= limit.rlim_max) return;
-  limit.rlim_cur = limit.rlim_max;
-  ::setrlimit(RLIMIT_NOFILE, &limit);
+bool IsFileSystemRoot(HANDLE directory) {
+  struct stat root;
+  return directory == &g_target && ::stat("/", &root) == 0 &&
+         root.st_dev == g_target.device && root.st_ino == g_target_inode;
 }

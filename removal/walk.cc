@@ -4,21 +4,31 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/output.h"
+#include "platform/process.h"
+
 namespace {
 
 void Print(const DeleteOptions& options, const char* text) {
-  if (!options.Silent) ::fputs_unlocked(text, stdout);
+  if (!options.Silent) PrintText(text);
+}
+
+// Prints a name or path from the disk or the command line.
+void PrintShown(const DeleteOptions& options, const char* name) {
+  if (!options.Silent) PrintName(name);
 }
 
 void ReportUnlisted(const DeleteOptions& options, const char* directory) {
-  if (!options.Silent) std::printf("Path not found: [%s]\n", directory);
+  Print(options, "Path not found: [");
+  PrintShown(options, directory);
+  Print(options, "]\n");
 }
 
 void ReportFile(const DeleteOptions& options, const char* name, bool deleted,
                 bool& left_behind) {
   if (!deleted) left_behind = true;
   Print(options, "\t");
-  Print(options, name);
+  PrintShown(options, name);
   if (!deleted) Print(options, " - Failed!");
   Print(options, "\n");
 }
@@ -68,24 +78,25 @@ bool PathFits(std::size_t directory_length, const char* name) {
   return directory_length + 1 + std::strlen(name) < kWalkPathSize;
 }
 
-// Empties and removes one subdirectory; false when the walk must stop.
-bool RemoveSubdirectory(const DeleteOptions& options, HANDLE listing,
-                        const char* name, const char* path, bool& left_behind) {
-  if (!options.Recursive) return true;
+// Reports an entry that is left untouched, as a file that failed: its path
+// does not fit the path buffer (a path that cannot be shown in full names
+// nothing sure), or the stack has no room to go one level deeper.
+bool ReportLeft(const DeleteOptions& options, const char* name,
+                bool& left_behind) {
   ReportAllDeletions(options, left_behind);
-  Print(options, path);
-  Print(options, "\n");
-  if (!EmptyDirectory(options, listing, name, path, left_behind)) return false;
-  if (!RemoveDirectoryA(listing, name)) left_behind = true;
+  ReportFile(options, name, false, left_behind);
   return true;
 }
 
-// Reports an entry whose full path would not fit the path buffer. It is not
-// touched at all: a path that cannot be shown in full names nothing sure.
-bool ReportTooLong(const DeleteOptions& options, const char* name,
-                   bool& left_behind) {
+// Empties and removes one subdirectory; false when the walk must stop.
+bool RemoveSubdirectory(const DeleteOptions& options, HANDLE listing,
+                        const char* name, const char* path, bool& left_behind) {
+  if (!StackHasRoom()) return ReportLeft(options, name, left_behind);
   ReportAllDeletions(options, left_behind);
-  ReportFile(options, name, false, left_behind);
+  PrintShown(options, path);
+  Print(options, "\n");
+  if (!EmptyDirectory(options, listing, name, path, left_behind)) return false;
+  if (!RemoveDirectoryA(listing, name)) left_behind = true;
   return true;
 }
 
@@ -97,13 +108,19 @@ bool RemoveEntry(const DeleteOptions& options, HANDLE listing,
   if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
     char path[kWalkPathSize];
     if (!JoinPath(path, directory, name)) {
-      return ReportTooLong(options, name, left_behind);
+      return ReportLeft(options, name, left_behind);
     }
     SetFileAttributesA(listing, entry, FILE_ATTRIBUTE_NORMAL);
+    if (!options.Recursive) return true;
     return RemoveSubdirectory(options, listing, name, path, left_behind);
   }
+  // A directory not to enter is left like any other under /NotRecursive.
+  if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      !options.Recursive) {
+    return true;
+  }
   if (!PathFits(directory_length, name)) {
-    return ReportTooLong(options, name, left_behind);
+    return ReportLeft(options, name, left_behind);
   }
   SetFileAttributesA(listing, entry, FILE_ATTRIBUTE_NORMAL);
   DeleteFile(options, listing, name, left_behind);
@@ -119,10 +136,7 @@ bool EmptyDirectory(const DeleteOptions& options, HANDLE parent,
   HANDLE listing = FindFirstFileA(parent, name, &entry);
   if (listing == INVALID_HANDLE_VALUE) {
     // Someone else removed it meanwhile: nothing is left to empty.
-    if (parent != WorkingDirectory() &&
-        GetLastError() == ERROR_FILE_NOT_FOUND) {
-      return true;
-    }
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;
     ReportUnlisted(options, directory);
     return false;
   }
@@ -145,13 +159,18 @@ bool EmptyDirectory(const DeleteOptions& options, HANDLE parent,
   return listed_all;
 }
 
-bool RemoveTarget(const DeleteOptions& options) {
-  bool left_behind = false;
-  if (!EmptyDirectory(options, WorkingDirectory(), options.Path, options.Path,
-                      left_behind)) {
+bool RemoveTarget(const DeleteOptions& options, HANDLE target) {
+  if (target == INVALID_HANDLE_VALUE) {
+    ReportUnlisted(options, options.Path);
     return false;
   }
-  if (options.DelRoot && !RemoveDirectoryA(WorkingDirectory(), options.Path)) {
+  bool left_behind = false;
+  // The listing is of the directory opened before the question, never of
+  // whatever the path names by now.
+  if (!EmptyDirectory(options, target, "", options.Path, left_behind)) {
+    return false;
+  }
+  if (options.DelRoot && !RemoveTargetDirectoryA(target, options.Path)) {
     return false;
   }
   return !left_behind;

@@ -16,7 +16,7 @@ struct Walked {
   std::string out;
 };
 
-// Runs RemoveTarget on `path` with the given switches.
+// Opens `path` and runs RemoveTarget on it with the given switches.
 inline Walked Walk(const std::string& path, bool silent = false,
                    bool del_root = false, bool recursive = true) {
   DeleteOptions options;
@@ -25,7 +25,10 @@ inline Walked Walk(const std::string& path, bool silent = false,
   options.Recursive = recursive;
   std::strcpy(options.Path, path.c_str());
   Walked walked{};
-  walked.out = CaptureStdout([&] { walked.ok = RemoveTarget(options); });
+  HANDLE target = OpenTargetDirectory(options.Path);
+  walked.out =
+      CaptureStdout([&] { walked.ok = RemoveTarget(options, target); });
+  if (target != INVALID_HANDLE_VALUE) FindClose(target);
   return walked;
 }
 

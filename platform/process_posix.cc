@@ -1,0 +1,71 @@
+#include <sys/auxv.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "platform/process.h"
+
+namespace {
+
+// Mappings are placed at least 128 MiB below the stack's top, whatever its
+// limit was at start, so this much is safe to count on even when the limit
+// is raised or unlimited.
+constexpr std::uintptr_t kLargestStack = std::uintptr_t{64} << 20;
+// What one more level, and the calls the deepest level makes, may take.
+constexpr std::uintptr_t kStackMargin = std::uintptr_t{64} << 10;
+
+// Lowest address the stack may reach; 0 while unknown.
+std::uintptr_t g_stack_floor = 0;
+
+void RaiseSoftLimit(int resource) {
+  struct rlimit limit;
+  if (::getrlimit(resource, &limit) != 0) return;
+  if (limit.rlim_cur >= limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(resource, &limit);
+}
+
+std::uintptr_t Here() {
+  return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+}
+
+// The top of the stack: the program's file name is the first thing the
+// kernel puts there, above the arguments and the environment.
+std::uintptr_t StackTop() {
+  auto name = static_cast<std::uintptr_t>(::getauxval(AT_EXECFN));
+  if (name == 0) return 0;
+  auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  std::uintptr_t end =
+      name + std::strlen(reinterpret_cast<const char*>(name)) + 1;
+  return (end + page - 1) & ~(page - 1);
+}
+
+void NoteStackFloor() {
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_STACK, &limit) != 0) return;
+  std::uintptr_t size = limit.rlim_cur == RLIM_INFINITY ||
+                                limit.rlim_cur > kLargestStack
+                            ? kLargestStack
+                            : static_cast<std::uintptr_t>(limit.rlim_cur);
+  std::uintptr_t top = StackTop();
+  // Without the top, the arguments above this frame may take up to a
+  // quarter of the limit, as the kernel allows them.
+  if (top == 0) top = Here() + size / 4;
+  g_stack_floor = top > size ? top - size : 0;
+}
+
+}  // namespace
+
+void RaiseProcessLimits() {
+  RaiseSoftLimit(RLIMIT_NOFILE);
+  RaiseSoftLimit(RLIMIT_STACK);
+  NoteStackFloor();
+}
+
+bool StackHasRoom() {
+  std::uintptr_t here = Here();
+  return g_stack_floor == 0 ||
+         (here > g_stack_floor && here - g_stack_floor > kStackMargin);
+}
