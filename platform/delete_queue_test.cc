@@ -29,6 +29,13 @@ int BreakSecondSubmit(struct io_uring* ring) {
   return kRealSystemCalls.ring_submit(ring);
 }
 
+// A kernel that answers every submission with "busy"; after many tries it
+// breaks, so that a caller that never gives up still ends.
+int g_busy_submits;
+int AlwaysBusy(struct io_uring*) {
+  return ++g_busy_submits < 1000 ? -EAGAIN : -EBADF;
+}
+
 struct Outcome {
   bool ok;
   std::string out;
@@ -36,7 +43,7 @@ struct Outcome {
   int file_unlinks;  // made by the program itself, not queued
 };
 
-enum class Ring { kUsed, kRefused, kBreaks, kUsedFast };
+enum class Ring { kUsed, kRefused, kBreaks, kUsedFast, kBusy };
 
 // Empties a tree with 200 files in T, 10 in T/small and 100 in T/big.
 Outcome EmptyTree(Ring ring) {
@@ -48,11 +55,13 @@ Outcome EmptyTree(Ring ring) {
   MakeTree(dir.path(), tree);
   g_file_unlinks = 0;
   g_submits = 0;
+  g_busy_submits = 0;
   g_system_calls.unlinkat = CountingUnlinkat;
   g_system_calls.clock_gettime =
       ring == Ring::kUsedFast ? FastClock : SlowClock;
   if (ring == Ring::kRefused) g_system_calls.ring_init = RefuseRing;
   if (ring == Ring::kBreaks) g_system_calls.ring_submit = BreakSecondSubmit;
+  if (ring == Ring::kBusy) g_system_calls.ring_submit = AlwaysBusy;
   ResetDeletionRing();
   Walked walked = Walk(dir / "T");
   Outcome outcome{walked.ok, walked.out, "", 0};
@@ -94,6 +103,13 @@ TEST(DeleteQueue, QueuesSlowDeletionsAndPrintsAsIfItDidNot) {
   EXPECT_EQ("", breaks.left);
   EXPECT_EQ(refused.out, breaks.out);
   EXPECT_GT(breaks.file_unlinks, used.file_unlinks);
+
+  // A ring that is always busy is given up on soon, as if it broke.
+  Outcome busy = EmptyTree(Ring::kBusy);
+  EXPECT_TRUE(busy.ok);
+  EXPECT_EQ("", busy.left);
+  EXPECT_EQ(refused.out, busy.out);
+  EXPECT_LT(g_busy_submits, 100);
 }
 
 }  // namespace

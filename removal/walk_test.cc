@@ -230,6 +230,8 @@ TEST_F(WalkTest, NeverDescendsIntoAMountPoint) {
                        nullptr, MS_BIND, nullptr));
   MakeTree(dir_ / "T/tmpfs", {"keep"});
   ::chmod((dir_ / "T/tmpfs").c_str(), 0);
+  MakeTree(dir_ / "T", {"file"});
+  Walked not_recursive = Walk(dir_ / "T", false, false, false);
   Walked walked = Walk(dir_ / "T");
   struct stat st;
   ::stat((dir_ / "T/tmpfs").c_str(), &st);
@@ -241,6 +243,9 @@ TEST_F(WalkTest, NeverDescendsIntoAMountPoint) {
   EXPECT_EQ("\tbind - Failed!\n\ttmpfs - Failed!\n", SortedLines(walked.out));
   EXPECT_EQ("keep\n", tmpfs_left);
   EXPECT_EQ("keep\n", bind_left);
+  // Under /NotRecursive they are subdirectories left on purpose, like any.
+  EXPECT_TRUE(not_recursive.ok);
+  EXPECT_EQ("\tfile\n", not_recursive.out);
   EXPECT_EQ(0u, st.st_mode & 07777) << "a mount's root is left alone";
   EXPECT_EQ("keep\n", ListTree(dir_ / "source"));
 }
@@ -289,6 +294,30 @@ TEST_F(WalkTest, ADirectorySwappedForALinkMidWalkDoesNotRedirectIt) {
     EXPECT_FALSE(walked.ok) << ring;
     EXPECT_EQ("sub->" + dir / "outside" + "\n", ListTree(dir / "T")) << ring;
   }
+}
+
+
+// Every open listing keeps its unread entries while the walk is below it;
+// directories full enough that each read fills the buffer, 140 levels deep,
+// must still all be listed.
+TEST_F(WalkTest, EmptiesADeepTreeOfFullDirectories) {
+  const std::string long_name(250, 'n');
+  std::string chain = dir_ / "T";
+  ASSERT_EQ(0, ::mkdir(chain.c_str(), 0755));
+  for (int level = 0; level < 140; ++level) {
+    chain += "/d";
+    ASSERT_EQ(0, ::mkdir(chain.c_str(), 0755));
+    int fd = ::open(chain.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < 240; ++i) {
+      std::string name = long_name + std::to_string(1000 + i);
+      ::close(::openat(fd, name.c_str(), O_CREAT | O_WRONLY, 0644));
+    }
+    ::close(fd);
+  }
+  Walked walked = Walk(dir_ / "T", true);
+  EXPECT_TRUE(walked.ok);
+  EXPECT_EQ("", ListTree(dir_ / "T").substr(0, 200));
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include <errno.h>
 
 #include <algorithm>
 #include <cstring>
@@ -46,25 +49,43 @@ std::string Fill(std::string text, const std::string& target) {
 // act and print exactly alike.
 enum class Deletions { kQueued, kSynchronous };
 
-RunResult RunKestrim(Deletions deletions, const std::vector<std::string>& args,
-                     const char* input,
-                     const std::vector<std::string>& prefix = {}) {
+// The built program and the two helpers that choose how it deletes.
+struct Programs {
+  std::string kestrim = KESTRIM_BINARY;
+  std::string no_io_uring = NO_IO_URING;
+  std::string slow_unlink = SLOW_UNLINK;
+};
+
+// The command line that runs the program with `args`, deleting as asked,
+// behind `prefix`.
+std::vector<std::string> KestrimCommand(
+    Deletions deletions, const std::vector<std::string>& args,
+    const std::vector<std::string>& prefix = {},
+    const Programs& programs = Programs()) {
   std::vector<std::string> argv = prefix;
   if (deletions == Deletions::kQueued) {
-    argv.insert(argv.end(), {"env", "LD_PRELOAD=" SLOW_UNLINK});
+    argv.insert(argv.end(), {"env", "LD_PRELOAD=" + programs.slow_unlink});
   } else {
-    argv.push_back(NO_IO_URING);
+    argv.push_back(programs.no_io_uring);
   }
-  argv.push_back(KESTRIM_BINARY);
+  argv.push_back(programs.kestrim);
   argv.insert(argv.end(), args.begin(), args.end());
-  return RunProgram(argv, input);
+  return argv;
+}
+
+RunResult RunKestrim(Deletions deletions, const std::vector<std::string>& args,
+                     const char* input,
+                     const std::vector<std::string>& prefix = {},
+                     const Programs& programs = Programs()) {
+  return RunProgram(KestrimCommand(deletions, args, prefix, programs), input);
 }
 
 class Kestrim : public ::testing::TestWithParam<Deletions> {
  protected:
   RunResult Run(const std::vector<std::string>& args, const char* input,
-                const std::vector<std::string>& prefix = {}) {
-    return RunKestrim(GetParam(), args, input, prefix);
+                const std::vector<std::string>& prefix = {},
+                const Programs& programs = Programs()) {
+    return RunKestrim(GetParam(), args, input, prefix, programs);
   }
 };
 
@@ -214,11 +235,17 @@ TEST_P(Kestrim, RunsAsTheUserAsked) {
        1,
        "f\nsub/\nsub/g\n"},
       {"trailing dot", {"$/sub/.", "/Y"}, nullptr, "\tg\n", 0, "f\nsub/\n"},
+      {"a link as the path empties what it points to, and stays",
+       {"$/../L", "/Y", "/DelRoot"},
+       nullptr,
+       "\tg\n",
+       1,
+       "f\nsub/\n"},
   };
   for (const Case& c : cases) {
     TempDir dir;
     std::string target = dir / "T";
-    MakeTree(dir.path(), {"T/", "T/f", "T/sub/", "T/sub/g"});
+    MakeTree(dir.path(), {"T/", "T/f", "T/sub/", "T/sub/g", "L->T/sub"});
     std::vector<std::string> args;
     for (const std::string& arg : c.args) args.push_back(Fill(arg, target));
     RunResult run = Run(args, c.input);
@@ -257,6 +284,13 @@ TEST_P(Kestrim, AsAnUnprivilegedUser) {
     GTEST_SKIP() << "setpriv cannot switch users here";
   }
   TempDir dir;
+  // The build may sit where that user cannot reach (a clone in a 0700 home
+  // or mktemp -d), so the user runs copies from a folder it can.
+  TempDir bin;
+  Programs copies;
+  copies.kestrim = CopyInto(copies.kestrim, bin.path());
+  copies.no_io_uring = CopyInto(copies.no_io_uring, bin.path());
+  copies.slow_unlink = CopyInto(copies.slow_unlink, bin.path());
   MakeTree(dir.path(), {"Own/", "Own/locked/", "Own/locked/f", "Theirs/",
                         "Theirs/locked/", "Theirs/locked/g"});
   ASSERT_TRUE(GiveToNobody(dir / "Own"));
@@ -266,28 +300,34 @@ TEST_P(Kestrim, AsAnUnprivilegedUser) {
   const std::vector<std::string> as_nobody = {
       "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
   // Its own unreadable directory is made deletable; someone else's is not.
-  RunResult own = Run({dir / "Own", "/Y"}, nullptr, as_nobody);
+  RunResult own = Run({dir / "Own", "/Y"}, nullptr, as_nobody, copies);
   EXPECT_EQ(dir / "Own/locked\n\tf\n", own.out);
   EXPECT_EQ(0, own.status);
   EXPECT_EQ("", ListTree(dir / "Own"));
-  RunResult theirs = Run({dir / "Theirs", "/Y"}, nullptr, as_nobody);
+  RunResult theirs = Run({dir / "Theirs", "/Y"}, nullptr, as_nobody, copies);
   EXPECT_EQ(dir / "Theirs/locked\nPath not found: [" + dir / "Theirs/locked]\n",
             theirs.out);
   EXPECT_EQ(1, theirs.status);
   EXPECT_EQ("locked/\nlocked/g\n", ListTree(dir / "Theirs"));
 }
 
-TEST_P(Kestrim, EmptiesTheDeepestTreeThatFitsWithTheDefaultDescriptorLimit) {
-  TempDir dir;
-  std::string chain = dir / "T";
+// Makes the deepest chain of directories "d" below `target` whose paths fit,
+// with a file "f" in the last; returns how many levels it has.
+int MakeDeepestChain(const std::string& target) {
+  std::string chain = target;
   int levels = 0;
   // Each level adds "/d"; the file in the deepest needs "/f" more.
   while (chain.size() + 4 <= 2047) {
     chain += "/d";
     ++levels;
   }
-  ASSERT_GT(levels, 1000);
-  ASSERT_TRUE(Shell("mkdir -p '" + chain + "' && touch '" + chain + "/f'"));
+  if (!Shell("mkdir -p '" + chain + "' && touch '" + chain + "/f'")) return 0;
+  return levels;
+}
+
+TEST_P(Kestrim, EmptiesTheDeepestTreeThatFitsWithTheDefaultDescriptorLimit) {
+  TempDir dir;
+  ASSERT_GT(MakeDeepestChain(dir / "T"), 1000);
   RunResult run = Run({dir / "T", "/Y", "/Silent"}, nullptr,
                       {"prlimit", "--nofile=1024:4096", "--"});
   EXPECT_EQ("", run.out);
@@ -416,6 +456,179 @@ TEST(Deletions, QueuedAndSynchronousActAndPrintAlike) {
     EXPECT_NE(std::string::npos, runs[0].out.find("\tf150 - Failed!\n"));
     EXPECT_NE(std::string::npos, runs[0].out.find("\tg60 - Failed!\n"));
     EXPECT_EQ("big/\nbig/g60\nf150\n", left[0]);
+  }
+}
+
+
+// The run is asked about one directory; while the question waits, its path
+// is swapped for a link to another directory. The one asked about is the one
+// emptied, the other is untouched, and under /DelRoot the link stays.
+TEST_P(Kestrim, EmptiesTheDirectoryConfirmedEvenWhenItsPathIsSwapped) {
+  for (bool del_root : {false, true}) {
+    TempDir dir;
+    MakeTree(dir.path(), {"T/", "T/f", "other/", "other/keep"});
+    std::vector<std::string> args = {dir / "T"};
+    if (del_root) args.push_back("/DelRoot");
+    RunResult run = RunAnswering(
+        KestrimCommand(GetParam(), args), "[Y/N]? :",
+        [&] {
+          ::rename((dir / "T").c_str(), (dir / "moved").c_str());
+          ::symlink((dir / "other").c_str(), (dir / "T").c_str());
+        },
+        "y\n");
+    EXPECT_EQ(Fill(kQuestion, dir / "T") + "\tf\n", run.out) << del_root;
+    EXPECT_EQ(del_root ? 1 : 0, run.status) << del_root;
+    EXPECT_EQ("", run.err) << del_root;
+    EXPECT_EQ("T->" + dir / "other" + "\nmoved/\nother/\nother/keep\n",
+              ListTree(dir.path()))
+        << del_root;
+  }
+}
+
+// The same swap for a link to the root directory, inside a throwaway root
+// made with chroot so that nothing real is at stake.
+TEST(Target, ASwapForALinkToTheRootEmptiesOnlyTheDirectoryConfirmed) {
+  if (!IsRoot()) GTEST_SKIP() << "chroot needs root";
+  TempDir jail;
+  MakeTree(jail.path(), {"att/", "att/dir/", "att/dir/f", "keep", "proc/"});
+  // The program and the libraries it loads, at the same paths inside.
+  ASSERT_TRUE(Shell("cp '" KESTRIM_BINARY "' '" + jail / "kestrim" +
+                    "' && ldd '" KESTRIM_BINARY
+                    "' | grep -o '/[^ ]*' | xargs -I{} cp --parents {} '" +
+                    jail.path() + "'"));
+  std::string before = ListTree(jail.path());
+  // The sanitizers read the process's maps.
+  if (::mount("proc", (jail / "proc").c_str(), "proc", 0, nullptr) != 0) {
+    GTEST_SKIP() << "cannot mount proc here: " << std::strerror(errno);
+  }
+  RunResult run = RunAnswering(
+      {"chroot", jail.path(), "/kestrim", "/att/dir", "/DelRoot"}, "[Y/N]? :",
+      [&] {
+        ::rename((jail / "att/dir").c_str(), (jail / "att/moved").c_str());
+        ::symlink("/", (jail / "att/dir").c_str());
+      },
+      "y\n");
+  ::umount2((jail / "proc").c_str(), MNT_DETACH);
+  std::string after = ListTree(jail.path());
+  EXPECT_EQ(Fill(kQuestion, "/att/dir") + "\tf\n", run.out);
+  EXPECT_EQ(1, run.status) << run.err;
+  std::string expected = before;
+  expected.replace(expected.find("att/dir/\natt/dir/f\n"),
+                   std::strlen("att/dir/\natt/dir/f\n"),
+                   "att/dir->/\natt/moved/\n");
+  EXPECT_EQ(expected, after);
+}
+
+TEST_P(Kestrim, ShowsControlCharactersAsQuestionMarksOnlyOnATerminal) {
+  TempDir dir;
+  // One entry per directory, so that the order of the lines is fixed.
+  const std::string target = dir / "T\x01";
+  MakeTree(dir.path(), {"T\x01/", "T\x01/sub\x1b[2J/",
+                        "T\x01/sub\x1b[2J/e\x1b]0;pwned\x07\x1b[31mred\rX"});
+  const std::string shown = dir / "T?";
+  struct Case {
+    const char* name;
+    Output output;
+    std::vector<std::string> args;
+    const char* input;
+    std::string out;
+    int status;
+  } cases[] = {
+      {"missing path on a terminal",
+       Output::kTerminal,
+       {target + "/caf\xc3\xa9\xc2\x85\x9b", "/Y"},
+       nullptr,
+       "Path not found: [" + shown + "/caf\xc3\xa9??]\n",
+       1},
+      {"bad switch on a terminal",
+       Output::kTerminal,
+       {target, "/\x1b[31m"},
+       nullptr,
+       "[/?[31m] is not a valid parameter\n",
+       2},
+      {"to a pipe, every byte as it is",
+       Output::kPipe,
+       {target, "/Y"},
+       nullptr,
+       target + "/sub\x1b[2J\n\te\x1b]0;pwned\x07\x1b[31mred\rX\n",
+       0},
+      {"on a terminal",
+       Output::kTerminal,
+       {target},
+       "y\n",
+       Fill(kQuestion, shown) + shown + "/sub?[2J\n\te?]0;pwned??[31mred?X\n",
+       0},
+  };
+  for (const Case& c : cases) {
+    MakeTree(dir.path(),
+             {"T\x01/", "T\x01/sub\x1b[2J/",
+              "T\x01/sub\x1b[2J/e\x1b]0;pwned\x07\x1b[31mred\rX"});
+    RunResult run =
+        RunProgram(KestrimCommand(GetParam(), c.args), c.input, c.output);
+    EXPECT_EQ(c.out, run.out) << c.name;
+    EXPECT_EQ(c.status, run.status) << c.name;
+    EXPECT_EQ("", run.err) << c.name;
+  }
+  EXPECT_EQ("", ListTree(target));
+}
+
+TEST_P(Kestrim, AListingThatCannotBeWrittenFailsTheRunOnceItIsDone) {
+  const std::string full = "kestrim: write error: No space left on device\n";
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* input;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"without the question", {"$", "/Y"}, nullptr, 1, full},
+      {"with the question", {"$"}, "y\n", 1, full},
+      {"declined", {"$"}, "n\n", 1, full},
+      {"silent writes nothing", {"$", "/Y", "/Silent"}, nullptr, 0, ""},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    MakeTree(dir.path(), {"T/", "T/f", "T/sub/", "T/sub/g"});
+    std::vector<std::string> args;
+    for (const std::string& arg : c.args) args.push_back(Fill(arg, dir / "T"));
+    RunResult run = RunProgram(KestrimCommand(GetParam(), args), c.input,
+                               Output::kPipe, "/dev/full");
+    EXPECT_EQ(c.status, run.status) << c.name;
+    EXPECT_EQ(c.err, run.err) << c.name;
+    EXPECT_EQ(std::string(c.name) == "declined" ? "f\nsub/\nsub/g\n" : "",
+              ListTree(dir / "T"))
+        << c.name;
+  }
+}
+
+// With the stack limit fixed at 1 MiB the deepest tree cannot be walked
+// whole: the level that does not fit is left and reported, never a crash.
+// Where the limit may be raised, it is, and the whole tree goes.
+TEST_P(Kestrim, ADeepTreeUnderASmallStackIsLeftWhereItDoesNotFit) {
+  struct Case {
+    const char* limit;
+    int status;
+    bool emptied;
+  } cases[] = {
+      {"--stack=1048576:1048576", 1, false},
+      {"--stack=1048576:unlimited", 0, true},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    ASSERT_GT(MakeDeepestChain(dir / "T"), 1000);
+    RunResult run =
+        Run({dir / "T", "/Y"}, nullptr, {"prlimit", c.limit, "--"});
+    EXPECT_EQ(c.status, run.status) << c.limit;
+    EXPECT_EQ("", run.err.substr(0, 200)) << c.limit;
+    EXPECT_EQ(std::string::npos, run.out.find("Path not found")) << c.limit;
+    std::string::size_type failed = run.out.find("\td - Failed!\n");
+    EXPECT_EQ(c.emptied, failed == std::string::npos) << c.limit;
+    if (!c.emptied && failed != std::string::npos) {
+      // Only that one entry is reported, as the last line.
+      EXPECT_EQ(run.out.size(), failed + std::strlen("\td - Failed!\n"));
+      EXPECT_NE("", ListTree(dir / "T"));
+    }
+    if (c.emptied) EXPECT_EQ("", ListTree(dir / "T")) << c.limit;
   }
 }
 

@@ -11,8 +11,13 @@ check_installed() {  # PREFIX
   local bin=$1/bin/kestrim page=$1/share/man/man1/kestrim.1.gz
   [[ -x $bin ]] || fail "no $bin"
   [[ -f $page ]] || fail "no $page"
-  man -l "$page" 2>&1 >/dev/null | grep . && fail "man -l warns on $page"
-  man -l "$page" 2>/dev/null | grep -q 'kestrim - empty a directory tree' ||
+  # Captured first, then matched: `producer | grep -q` fails under pipefail
+  # whenever grep has its match before the producer is done writing.
+  local rendered warnings
+  warnings=$(man -l "$page" 2>&1 >/dev/null)
+  [[ -z $warnings ]] || fail "man -l warns on $page: $warnings"
+  rendered=$(man -l "$page" 2>/dev/null)
+  [[ $rendered == *'kestrim - empty a directory tree'* ]] ||
     fail "man -l does not render $page"
   mkdir -p "$scratch/t/sub" && touch "$scratch/t/sub/f"
   local out status=0
@@ -39,7 +44,8 @@ contents=$(dpkg-deb -c "$deb")
 grep -q '\./usr/bin/kestrim$' <<<"$contents" || fail "no usr/bin/kestrim in $deb"
 grep -q '\./usr/share/man/man1/kestrim.1.gz$' <<<"$contents" ||
   fail "no man page in $deb"
-dpkg-deb -f "$deb" Description | grep -q 'empty a directory tree' ||
+description=$(dpkg-deb -f "$deb" Description)
+[[ $description == *'empty a directory tree'* ]] ||
   fail "no description in $deb"
 dpkg -x "$deb" "$scratch/root"
 check_installed "$scratch/root/usr"

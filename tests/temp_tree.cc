@@ -1,9 +1,11 @@
 #include "tests/temp_tree.h"
 
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -109,27 +111,20 @@ std::string CaptureStdout(const std::function<void()>& body) {
   return text;
 }
 
-RunResult RunProgram(const std::vector<std::string>& argv, const char* input) {
-  char in_name[] = "/tmp/kestrim-stdin-XXXXXX";
-  int in = ::mkstemp(in_name);
-  ::unlink(in_name);
-  if (input != nullptr) {
-    std::string text = input;
-    if (::write(in, text.data(), text.size()) < 0) return {};
-    ::lseek(in, 0, SEEK_SET);
-  }
-  int out[2];
-  int err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
+namespace {
+
+// Starts `argv` with the given descriptors as its standard input (closed
+// when -1), output and error; -1 when it cannot be started.
+pid_t Spawn(const std::vector<std::string>& argv, int in, int out, int err) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (input != nullptr) {
+  if (in >= 0) {
     posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
   } else {
     posix_spawn_file_actions_addclose(&actions, STDIN_FILENO);
   }
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
   std::vector<char*> args;
   for (const std::string& arg : argv)
     args.push_back(const_cast<char*>(arg.c_str()));
@@ -138,16 +133,19 @@ RunResult RunProgram(const std::vector<std::string>& argv, const char* input) {
   int spawned =
       ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  ::close(in);
-  ::close(out[1]);
-  ::close(err[1]);
-  RunResult result;
-  if (spawned != 0) return result;
-  // Both pipes are drained together so that neither can fill and stall.
-  std::string* targets[2] = {&result.out, &result.err};
-  int fds[2] = {out[0], err[0]};
-  int open = 2;
-  while (open > 0) {
+  return spawned == 0 ? pid : -1;
+}
+
+bool Shows(const std::string& text, const std::string* prompt) {
+  return prompt != nullptr && text.find(*prompt) != std::string::npos;
+}
+
+// Reads `fds` (-1 for none) into `targets` until both have ended (a
+// pseudo-terminal ends with EIO), or, given a `prompt`, until the first has
+// shown it. Both are drained together so that neither can fill and stall.
+void Drain(int (&fds)[2], std::string* (&targets)[2],
+           const std::string* prompt = nullptr) {
+  while ((fds[0] >= 0 || fds[1] >= 0) && !Shows(*targets[0], prompt)) {
     fd_set set;
     FD_ZERO(&set);
     for (int fd : fds) {
@@ -166,15 +164,96 @@ RunResult RunProgram(const std::vector<std::string>& argv, const char* input) {
       } else {
         ::close(fds[i]);
         fds[i] = -1;
-        --open;
       }
     }
   }
+}
+
+int WaitFor(pid_t pid) {
   int status;
   ::waitpid(pid, &status, 0);
-  result.status =
-      WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// A pseudo-terminal in raw mode, so that what the program writes arrives
+// unchanged; false when there is none to be had.
+bool OpenTerminal(int* controller, int* terminal) {
+  struct termios raw;
+  ::cfmakeraw(&raw);
+  return ::openpty(controller, terminal, nullptr, &raw, nullptr) == 0;
+}
+
+}  // namespace
+
+RunResult RunProgram(const std::vector<std::string>& argv, const char* input,
+                     Output output, const char* out_file) {
+  char in_name[] = "/tmp/kestrim-stdin-XXXXXX";
+  int in = ::mkstemp(in_name);
+  ::unlink(in_name);
+  if (input != nullptr) {
+    std::string text = input;
+    if (::write(in, text.data(), text.size()) < 0) return {};
+    ::lseek(in, 0, SEEK_SET);
+  }
+  int out[2] = {-1, -1};
+  int err[2];
+  if (::pipe(err) != 0) return {};
+  if (out_file != nullptr) {
+    out[1] = ::open(out_file, O_WRONLY | O_CLOEXEC);
+  } else if (output == Output::kTerminal) {
+    if (!OpenTerminal(&out[0], &out[1])) return {};
+  } else if (::pipe(out) != 0) {
+    return {};
+  }
+  pid_t pid = Spawn(argv, input != nullptr ? in : -1, out[1], err[1]);
+  ::close(in);
+  ::close(out[1]);
+  ::close(err[1]);
+  RunResult result;
+  int fds[2] = {out[0], err[0]};
+  std::string* targets[2] = {&result.out, &result.err};
+  if (pid < 0) {
+    for (int fd : fds) ::close(fd);
+    return result;
+  }
+  Drain(fds, targets);
+  result.status = WaitFor(pid);
   return result;
+}
+
+RunResult RunAnswering(const std::vector<std::string>& argv,
+                       const std::string& prompt,
+                       const std::function<void()>& meanwhile,
+                       const std::string& answer) {
+  int in[2];
+  int out[2];
+  int err[2];
+  RunResult result;
+  if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) return result;
+  pid_t pid = Spawn(argv, in[0], out[1], err[1]);
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  int fds[2] = {out[0], err[0]};
+  std::string* targets[2] = {&result.out, &result.err};
+  if (pid >= 0) {
+    Drain(fds, targets, &prompt);
+    meanwhile();
+    // A program that stopped reading shows it in its status and output.
+    if (::write(in[1], answer.data(), answer.size()) < 0) {
+    }
+  }
+  ::close(in[1]);
+  Drain(fds, targets);
+  if (pid >= 0) result.status = WaitFor(pid);
+  return result;
+}
+
+std::string CopyInto(const std::string& path, const std::string& into) {
+  std::string copy = into + "/" + fs::path(path).filename().string();
+  std::error_code ignored;
+  fs::copy_file(path, copy, fs::copy_options::overwrite_existing, ignored);
+  return copy;
 }
 
 bool IsRoot() { return ::geteuid() == 0; }

@@ -42,8 +42,26 @@ struct RunResult {
   std::string err;
 };
 
+// How a run's standard output is connected.
+enum class Output { kPipe, kTerminal };
+
 // Runs `argv` with `input` on standard input (closed when `input` is null).
-RunResult RunProgram(const std::vector<std::string>& argv, const char* input);
+// Standard output goes to `out_file` when one is named, else to a pipe or a
+// pseudo-terminal in raw mode, and is captured.
+RunResult RunProgram(const std::vector<std::string>& argv, const char* input,
+                     Output output = Output::kPipe,
+                     const char* out_file = nullptr);
+
+// Runs `argv` and waits until it has printed `prompt`; then calls `meanwhile`,
+// writes `answer` to its standard input and collects the rest.
+RunResult RunAnswering(const std::vector<std::string>& argv,
+                       const std::string& prompt,
+                       const std::function<void()>& meanwhile,
+                       const std::string& answer);
+
+// Copies the file `path` into directory `into`, keeping its mode; the copy's
+// path.
+std::string CopyInto(const std::string& path, const std::string& into);
 
 // True when this process runs as root.
 bool IsRoot();
