@@ -45,11 +45,12 @@ bool ApplySwitch(const char* argument, DeleteOptions& options) {
 bool SetPath(const char* argument, DeleteOptions& options) {
   // A cut-down path could name another directory, such as a parent of the
   // one meant, so a path that does not fit is refused whole.
-  if (std::strlen(argument) >= sizeof options.Path) {
+  std::size_t length = std::strlen(argument);
+  if (length >= sizeof options.Path) {
     PrintText("The directory name or path is longer than 519 characters.\n");
     return false;
   }
-  std::strcpy(options.Path, argument);
+  std::memcpy(options.Path, argument, length + 1);
   if (TrimWhiteSpace(options.Path) == 0) {
     PrintText("You must specify a directory name or path.\n");
     return false;

@@ -23,7 +23,8 @@ void CheckTrim(const std::string& text) {
   int length = TrimWhiteSpace(buffer.data());
   Check(length >= 0 && length == static_cast<int>(std::strlen(buffer.data())));
   if (length == 0) return;
-  Check(!IsWhiteSpace(buffer[0]) && !IsWhiteSpace(buffer[length - 1]));
+  Check(!IsWhiteSpace(buffer[0]) &&
+        !IsWhiteSpace(buffer[static_cast<std::size_t>(length) - 1]));
   // What is left is the original text less its ends.
   std::string original(text.c_str());
   Check(original.find(buffer.data()) != std::string::npos);

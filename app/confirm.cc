@@ -9,7 +9,7 @@ bool ReadAnswerLine(std::FILE* in, char* answer, int size) {
   for (;;) {
     int c = std::getc(in);
     if (c == EOF) {
-      if (std::ferror(in) || length == 0) return false;
+      if (std::ferror(in) != 0 || length == 0) return false;
       break;
     }
     if (c == '\n') break;

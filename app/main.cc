@@ -14,9 +14,9 @@ namespace {
 // Asks whether to empty `path`; true when the user confirms.
 bool Confirm(const char* path) {
   char question[kQuestionSize];
-  int length = std::snprintf(question, sizeof question,
-                             "Are you sure you want to completely remove [%s]",
-                             path);
+  int length =
+      std::snprintf(question, sizeof question,
+                    "Are you sure you want to completely remove [%s]", path);
   if (length < 0 || length >= kQuestionSize) return false;
   return AskConfirmation(question);
 }

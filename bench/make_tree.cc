@@ -37,7 +37,8 @@ void MakeFiles(int dir, int count, long size) {
     int fd = ::openat(dir, name.c_str(),
                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) Fail("openat file");
-    if (size > 0 && ::write(fd, g_data, size) != size) Fail("write");
+    if (size > 0 && ::write(fd, g_data, static_cast<std::size_t>(size)) != size)
+      Fail("write");
     ::close(fd);
     ++g_entries;
   }

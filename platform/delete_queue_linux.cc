@@ -4,11 +4,11 @@
 // are kept in start order in a fixed ring of slots, so what is reported is
 // exactly what synchronous deletion would report, in the same order.
 
-#include <errno.h>
 #include <liburing.h>
-#include <time.h>
 
+#include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "platform/file_api.h"
 #include "platform/listing.h"

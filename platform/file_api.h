@@ -37,7 +37,7 @@ struct WIN32_FIND_DATAA {
 // An open listing of one directory.
 struct FindListing;
 using HANDLE = FindListing*;
-constexpr HANDLE INVALID_HANDLE_VALUE = nullptr;
+constexpr FindListing* INVALID_HANDLE_VALUE = nullptr;
 
 // Opens the directory that the user's `path` names, following links in it as
 // the user named them, and holds it for the run, so that the directory

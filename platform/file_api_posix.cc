@@ -1,9 +1,9 @@
 #include <dirent.h>
-#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 
@@ -36,7 +36,8 @@ constexpr int kMaxListings = 1024;
 constexpr std::size_t kArenaSize = std::size_t{8} << 20;
 constexpr std::size_t kReadSize = std::size_t{64} << 10;
 // Room for the largest record one read may have to return, kept aligned.
-constexpr std::size_t kMinReadSize = (sizeof(struct dirent64) + 7) & ~7u;
+constexpr std::size_t kMinReadSize =
+    (sizeof(struct dirent64) + 7) & ~std::size_t{7};
 static_assert(kArenaSize >= kMaxListings * kMinReadSize,
               "every level that may come must find room to read");
 
@@ -89,7 +90,7 @@ bool DeviceOf(FindListing* listing, dev_t* device) {
 }
 
 bool IsMountRoot(FindListing* listing, const struct statx& entry) {
-  if (entry.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) {
+  if ((entry.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0) {
     return (entry.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
   }
   // Without the kernel's word only a change of device shows a mount; when
@@ -139,7 +140,7 @@ bool Describe(FindListing* listing, const char* name, unsigned char type,
 // what every deeper level that may still come needs to read at all, so that
 // no tree whose paths fit runs out of room however full its directories.
 std::size_t ReadSizeAt(const char* buffer) {
-  std::size_t room = static_cast<std::size_t>(g_arena + kArenaSize - buffer);
+  auto room = static_cast<std::size_t>(g_arena + kArenaSize - buffer);
   std::size_t reserve =
       static_cast<std::size_t>(kMaxListings - g_depth - 1) * kMinReadSize;
   if (room < reserve + kMinReadSize) return 0;
@@ -180,8 +181,11 @@ HANDLE OpenTargetDirectory(const char* path) {
     Fail(error);
     return INVALID_HANDLE_VALUE;
   }
-  g_target = {fd, true, nullptr, 0, 0, 0, true,
-              makedev(self.stx_dev_major, self.stx_dev_minor), 0};
+  g_target = FindListing{};
+  g_target.fd = fd;
+  g_target.open = true;
+  g_target.device_known = true;
+  g_target.device = makedev(self.stx_dev_major, self.stx_dev_minor);
   g_target_inode = self.stx_ino;
   return &g_target;
 }
@@ -200,7 +204,7 @@ HANDLE FindFirstFileA(HANDLE parent, const char* name,
     return INVALID_HANDLE_VALUE;
   }
   FindListing* listing = &g_listings[g_depth++];
-  *listing = {fd, true, buffer, size, 0, 0, false, 0, 0};
+  *listing = {fd, true, false, buffer, size, 0, 0, 0, 0};
   if (FindNextFileA(listing, entry)) return listing;
   if (g_last_error == ERROR_NO_MORE_FILES) {
     // Only a directory removed while open lists nothing, not even its dots;
@@ -220,7 +224,7 @@ bool FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry) {
   unsigned short length;
   std::memcpy(&length, record + offsetof(struct dirent64, d_reclen),
               sizeof length);
-  unsigned char type =
+  auto type =
       static_cast<unsigned char>(record[offsetof(struct dirent64, d_type)]);
   listing->next += length;
   return Describe(listing, record + offsetof(struct dirent64, d_name), type,
@@ -237,7 +241,7 @@ bool FindClose(HANDLE listing) {
 bool SetFileAttributesA(HANDLE listing, const WIN32_FIND_DATAA& entry,
                         DWORD attributes) {
   if (attributes != FILE_ATTRIBUTE_NORMAL) return Fail(EINVAL);
-  if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return true;
   mode_t mode = entry.dwPosixMode;
   if ((mode & kOwnerAccess) == kOwnerAccess) return true;
   return g_system_calls.fchmodat(listing->fd, entry.cFileName,

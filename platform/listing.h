@@ -10,12 +10,12 @@
 struct FindListing {
   int fd;
   bool open;
-  char* buffer;  // unread entries, in the layer's arena
+  bool device_known;  // `device` below has been read
+  char* buffer;       // unread entries, in the layer's arena
   std::size_t capacity;
   std::size_t filled;
   std::size_t next;
   // Only where the kernel cannot tell mount roots: the listing's device.
-  bool device_known;
   dev_t device;
   // Files of this directory whose deletion has been started.
   long files_started;

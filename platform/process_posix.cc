@@ -34,21 +34,23 @@ std::uintptr_t Here() {
 // The top of the stack: the program's file name is the first thing the
 // kernel puts there, above the arguments and the environment.
 std::uintptr_t StackTop() {
-  auto name = static_cast<std::uintptr_t>(::getauxval(AT_EXECFN));
+  std::uintptr_t name = ::getauxval(AT_EXECFN);
   if (name == 0) return 0;
   auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  std::uintptr_t end =
-      name + std::strlen(reinterpret_cast<const char*>(name)) + 1;
+  // The auxiliary vector hands the name's address over as a number.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
+  const auto* text = reinterpret_cast<const char*>(name);
+  std::uintptr_t end = name + std::strlen(text) + 1;
   return (end + page - 1) & ~(page - 1);
 }
 
 void NoteStackFloor() {
   struct rlimit limit;
   if (::getrlimit(RLIMIT_STACK, &limit) != 0) return;
-  std::uintptr_t size = limit.rlim_cur == RLIM_INFINITY ||
-                                limit.rlim_cur > kLargestStack
-                            ? kLargestStack
-                            : static_cast<std::uintptr_t>(limit.rlim_cur);
+  std::uintptr_t size =
+      limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > kLargestStack
+          ? kLargestStack
+          : limit.rlim_cur;
   std::uintptr_t top = StackTop();
   // Without the top, the arguments above this frame may take up to a
   // quarter of the limit, as the kernel allows them.

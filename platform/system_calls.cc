@@ -1,9 +1,10 @@
 #include "platform/system_calls.h"
 
 #include <dirent.h>
-#include <errno.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 

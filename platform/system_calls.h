@@ -9,7 +9,8 @@
 #include <liburing.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <time.h>
+
+#include <ctime>
 
 struct SystemCalls {
   int (*openat)(int dir, const char* name, int flags);

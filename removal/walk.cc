@@ -105,7 +105,7 @@ bool RemoveEntry(const DeleteOptions& options, HANDLE listing,
                  const WIN32_FIND_DATAA& entry, const char* directory,
                  std::size_t directory_length, bool& left_behind) {
   const char* name = entry.cFileName;
-  if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+  if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     char path[kWalkPathSize];
     if (!JoinPath(path, directory, name)) {
       return ReportLeft(options, name, left_behind);
@@ -115,7 +115,7 @@ bool RemoveEntry(const DeleteOptions& options, HANDLE listing,
     return RemoveSubdirectory(options, listing, name, path, left_behind);
   }
   // A directory not to enter is left like any other under /NotRecursive.
-  if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+  if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
       !options.Recursive) {
     return true;
   }

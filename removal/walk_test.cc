@@ -191,8 +191,8 @@ TEST_F(WalkTest, LeavesEntriesWhosePathsDoNotFitAndSaysWhich) {
   int room = 2047 - static_cast<int>(deepest.size()) - 1;
   ASSERT_GT(room, 1);
   ASSERT_LT(room, 254);
-  std::string fits(room, 'f');
-  std::string too_long(room + 1, 'g');
+  std::string fits(static_cast<std::size_t>(room), 'f');
+  std::string too_long(static_cast<std::size_t>(room) + 1, 'g');
   MakeTree(deepest, {fits, too_long, too_long + "d/"});
   Walked walked = Walk(dir_ / "T");
   EXPECT_FALSE(walked.ok);
@@ -295,7 +295,6 @@ TEST_F(WalkTest, ADirectorySwappedForALinkMidWalkDoesNotRedirectIt) {
     EXPECT_EQ("sub->" + dir / "outside" + "\n", ListTree(dir / "T")) << ring;
   }
 }
-
 
 // Every open listing keeps its unread entries while the walk is below it;
 // directories full enough that each read fills the buffer, 140 levels deep,

@@ -1,6 +1,7 @@
 // Runs the built program as a user would: arguments, an answer on standard
 // input, the exact bytes it prints, its exit status and what is left.
 
+#include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -9,8 +10,6 @@
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <errno.h>
 
 #include <algorithm>
 #include <cstring>
@@ -92,8 +91,8 @@ class Kestrim : public ::testing::TestWithParam<Deletions> {
 INSTANTIATE_TEST_SUITE_P(Deletions, Kestrim,
                          ::testing::Values(Deletions::kQueued,
                                            Deletions::kSynchronous),
-                         [](const ::testing::TestParamInfo<Deletions>& info) {
-                           return info.param == Deletions::kQueued
+                         [](const ::testing::TestParamInfo<Deletions>& way) {
+                           return way.param == Deletions::kQueued
                                       ? "Queued"
                                       : "Synchronous";
                          });
@@ -459,7 +458,6 @@ TEST(Deletions, QueuedAndSynchronousActAndPrintAlike) {
   }
 }
 
-
 // The run is asked about one directory; while the question waits, its path
 // is swapped for a link to another directory. The one asked about is the one
 // emptied, the other is untouched, and under /DelRoot the link stays.
@@ -560,9 +558,8 @@ TEST_P(Kestrim, ShowsControlCharactersAsQuestionMarksOnlyOnATerminal) {
        0},
   };
   for (const Case& c : cases) {
-    MakeTree(dir.path(),
-             {"T\x01/", "T\x01/sub\x1b[2J/",
-              "T\x01/sub\x1b[2J/e\x1b]0;pwned\x07\x1b[31mred\rX"});
+    MakeTree(dir.path(), {"T\x01/", "T\x01/sub\x1b[2J/",
+                          "T\x01/sub\x1b[2J/e\x1b]0;pwned\x07\x1b[31mred\rX"});
     RunResult run =
         RunProgram(KestrimCommand(GetParam(), c.args), c.input, c.output);
     EXPECT_EQ(c.out, run.out) << c.name;
@@ -616,8 +613,7 @@ TEST_P(Kestrim, ADeepTreeUnderASmallStackIsLeftWhereItDoesNotFit) {
   for (const Case& c : cases) {
     TempDir dir;
     ASSERT_GT(MakeDeepestChain(dir / "T"), 1000);
-    RunResult run =
-        Run({dir / "T", "/Y"}, nullptr, {"prlimit", c.limit, "--"});
+    RunResult run = Run({dir / "T", "/Y"}, nullptr, {"prlimit", c.limit, "--"});
     EXPECT_EQ(c.status, run.status) << c.limit;
     EXPECT_EQ("", run.err.substr(0, 200)) << c.limit;
     EXPECT_EQ(std::string::npos, run.out.find("Path not found")) << c.limit;
@@ -628,7 +624,9 @@ TEST_P(Kestrim, ADeepTreeUnderASmallStackIsLeftWhereItDoesNotFit) {
       EXPECT_EQ(run.out.size(), failed + std::strlen("\td - Failed!\n"));
       EXPECT_NE("", ListTree(dir / "T"));
     }
-    if (c.emptied) EXPECT_EQ("", ListTree(dir / "T")) << c.limit;
+    if (c.emptied) {
+      EXPECT_EQ("", ListTree(dir / "T")) << c.limit;
+    }
   }
 }
 

@@ -88,7 +88,9 @@ std::string ReadAll(int fd) {
   std::string text;
   char buffer[65536];
   ssize_t n;
-  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, n);
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
   return text;
 }
 
@@ -160,7 +162,7 @@ void Drain(int (&fds)[2], std::string* (&targets)[2],
       char buffer[65536];
       ssize_t n = ::read(fds[i], buffer, sizeof buffer);
       if (n > 0) {
-        targets[i]->append(buffer, n);
+        targets[i]->append(buffer, static_cast<std::size_t>(n));
       } else {
         ::close(fds[i]);
         fds[i] = -1;

@@ -10,7 +10,7 @@ int SequenceLength(const unsigned char* text) {
   unsigned char lead = text[0];
   if (lead < 0x80) return 1;
   int length;
-  unsigned char low = 0x80;   // bounds of the second byte
+  unsigned char low = 0x80;  // bounds of the second byte
   unsigned char high = 0xBF;
   if (lead >= 0xC2 && lead <= 0xDF) {
     length = 2;

@@ -27,7 +27,7 @@ TEST(NextCharacter, TellsControlsFromWhatATerminalShows) {
       {"C1 CSI in UTF-8", "\xc2\x9b", 2, true},
       {"C1 first in UTF-8", "\xc2\x80", 2, true},
       {"C1 NEL in UTF-8", "\xc2\x85", 2, true},
-      {"lone CSI byte", "\x9b" "31m", 1, true},
+      {"lone CSI byte", "\x9b[31m", 1, true},
       {"lone byte 0x80", "\x80", 1, true},
       {"lone byte 0x9f", "\x9f", 1, true},
       {"lone Latin-1 e acute", "\xe9t\xe9", 1, false},
