@@ -29,6 +29,7 @@ int Run(int argc, char** argv) {
   if (!OpenTarget(options.Path, target)) return 2;
   if (!options.NoPrompt && !Confirm(options.Path)) return 0;
   RaiseProcessLimits();
+  CatchInterrupts();
   return RemoveTarget(options, target) ? 0 : 1;
 }
 
@@ -36,5 +37,8 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   SetUpOutput();
-  return FinishOutput(Run(argc, argv));
+  int status = FinishOutput(Run(argc, argv));
+  // The lines of everything deleted are out; the signal ends the run now.
+  EndIfInterrupted();
+  return status;
 }

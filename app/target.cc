@@ -11,7 +11,7 @@ bool OpenTarget(const char* path, HANDLE& target) {
   PrintText(
       "You cannot specify the root directory as the directory name or "
       "path.\n");
-  if (target != INVALID_HANDLE_VALUE) FindClose(target);
+  if (target != INVALID_HANDLE_VALUE) CloseHandle(target);
   target = INVALID_HANDLE_VALUE;
   return false;
 }

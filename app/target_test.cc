@@ -32,7 +32,7 @@ TEST(OpenTarget, RefusesTheRootHoweverItIsNamed) {
     EXPECT_EQ(!c.refused, ok) << c.path;
     EXPECT_EQ(c.refused ? refusal : "", out) << c.path;
     EXPECT_EQ(c.opened, target != INVALID_HANDLE_VALUE) << c.path;
-    if (target != INVALID_HANDLE_VALUE) FindClose(target);
+    if (target != INVALID_HANDLE_VALUE) CloseHandle(target);
   }
 }
 

@@ -1,6 +1,7 @@
 // Builds the benchmark trees, the same every time:
 //   make_tree wide DIR SIZE      100,000 files in DIR
 //   make_tree balanced DIR SIZE  10 x 10 directories of 1,000 files
+//   make_tree small DIR SIZE     10,000 directories (100 x 100) of 10 files
 //   make_tree deep DIR SIZE      1,000 nested directories of 10 files each
 // Every file holds SIZE bytes. Prints the number of entries made below DIR.
 
@@ -48,7 +49,8 @@ void MakeFiles(int dir, int count, long size) {
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: make_tree wide|balanced|deep DIR SIZE\n");
+    std::fprintf(stderr,
+                 "usage: make_tree wide|balanced|small|deep DIR SIZE\n");
     return 2;
   }
   long size = std::atol(argv[3]);
@@ -65,6 +67,16 @@ int main(int argc, char** argv) {
       for (int j = 0; j < 10; ++j) {
         int inner = MakeDirectory(outer, "d" + std::to_string(j));
         MakeFiles(inner, 1000, size);
+        ::close(inner);
+      }
+      ::close(outer);
+    }
+  } else if (std::strcmp(argv[1], "small") == 0) {
+    for (int i = 0; i < 100; ++i) {
+      int outer = MakeDirectory(root, "d" + std::to_string(i));
+      for (int j = 0; j < 100; ++j) {
+        int inner = MakeDirectory(outer, "d" + std::to_string(j));
+        MakeFiles(inner, 10, size);
         ::close(inner);
       }
       ::close(outer);

@@ -83,14 +83,13 @@ TEST(DeleteQueue, QueuesSlowDeletionsAndPrintsAsIfItDidNot) {
   EXPECT_EQ(310, refused.file_unlinks);
   EXPECT_EQ("", refused.left);
 
-  // Once deletions prove slow, only the first file of each directory and
-  // one in 32 after it are deleted on the spot (7 of T's 200, 1 of small's
-  // 10, 4 of big's 100), besides the few it takes to notice.
+  // Once deletions prove slow, only one file in 32 is deleted on the spot
+  // (9 of 310), besides the few it takes to notice.
   Outcome used = EmptyTree(Ring::kUsed);
   EXPECT_TRUE(used.ok);
   EXPECT_EQ("", used.left);
   EXPECT_EQ(refused.out, used.out);
-  EXPECT_LE(used.file_unlinks, 5 + 7 + 1 + 4);
+  EXPECT_LE(used.file_unlinks, 5 + 9);
 
   // Fast deletions never wait on the ring.
   Outcome fast = EmptyTree(Ring::kUsedFast);

@@ -42,7 +42,7 @@ constexpr FindListing* INVALID_HANDLE_VALUE = nullptr;
 // Opens the directory that the user's `path` names, following links in it as
 // the user named them, and holds it for the run, so that the directory
 // checked and confirmed is the one emptied; INVALID_HANDLE_VALUE when it
-// cannot be opened for listing. Close it with FindClose.
+// cannot be opened for listing. Close it with CloseHandle.
 HANDLE OpenTargetDirectory(const char* path);
 
 // Opens a listing of directory `name` inside `parent` (of `parent` itself
@@ -54,8 +54,19 @@ HANDLE FindFirstFileA(HANDLE parent, const char* name, WIN32_FIND_DATAA* entry);
 // by GetLastError. Entries already delivered may be deleted meanwhile.
 bool FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry);
 
-// Ends a listing; listings are ended in the reverse order of opening.
+// Ends a listing; listings are ended in the reverse order of opening. The
+// directory stays open, for deletions and removals inside it, until
+// CloseHandle.
 bool FindClose(HANDLE listing);
+
+// Closes a directory opened by OpenTargetDirectory or FindFirstFileA once
+// its listing has ended and nothing started inside it is still running.
+bool CloseHandle(HANDLE directory);
+
+// True while so many directories are open that the walk should let running
+// deletions finish, and the directories they hold be closed, before it opens
+// another.
+bool HandlesRunningLow();
 
 // Makes `entry` of `listing` deletable and listable (only
 // FILE_ATTRIBUTE_NORMAL is understood): a directory gains owner read, write
@@ -81,13 +92,28 @@ bool RemoveTargetDirectoryA(HANDLE target, const char* path);
 // while kMaxUncollectedDeletions outcomes wait to be collected.
 bool StartDeleteFileA(HANDLE listing, const char* name);
 
+// Removes directory `name` of `parent` as soon as everything started inside
+// it has finished, without waiting for anything else; `directory` is its
+// handle, whose listing has ended, and is closed then (INVALID_HANDLE_VALUE
+// when it was never opened). Each removal that fails is counted in
+// FailedDirectoryRemovals.
+void RemoveDirectoryWhenEmptyA(HANDLE parent, const char* name,
+                               HANDLE directory);
+
+// Waits until one directory removal in flight has finished; false when none
+// is in flight.
+bool WaitForRemovalA();
+
+// Directory removals that have failed so far.
+unsigned long FailedDirectoryRemovals();
+
 // Collects the oldest uncollected deletion: its name (valid until the next
 // start) and whether the entry is gone. With `wait` false only one that has
 // already finished is collected. False when there is nothing to collect.
 bool FinishDeleteFileA(bool wait, const char** name, bool* deleted);
 
 // Deletions whose outcomes may wait to be collected at one time.
-constexpr int kMaxUncollectedDeletions = 64;
+constexpr int kMaxUncollectedDeletions = 256;
 
 // The error of the last call that failed: an errno value, or
 // ERROR_NO_MORE_FILES after a listing ended cleanly.

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -29,8 +30,13 @@ constexpr unsigned kStatMask = STATX_TYPE | STATX_MODE;
 constexpr mode_t kOwnerAccess = S_IRWXU;
 
 // Every level of the walk adds at least "/x" to a path that must fit 2048
-// characters, so no walk holds more listings open than this.
+// characters, so no walk reads more listings at once than this.
 constexpr int kMaxListings = 1024;
+// Directories open at once: those being read, and those whose deletions are
+// still running. Fewer when the descriptor limit is lower.
+constexpr int kMaxHandles = 2048;
+// Descriptors left for everything else: the standard streams, the ring.
+constexpr int kSpareDescriptors = 32;
 // Open listings keep their unread entries in one stack-like arena: a new
 // listing reads in after its parent's entries, which stay until it closes.
 constexpr std::size_t kArenaSize = std::size_t{8} << 20;
@@ -48,7 +54,13 @@ namespace {
 // The directory the user named, held open from before the question on.
 FindListing g_target;
 ino_t g_target_inode;
-FindListing g_listings[kMaxListings];
+// Open directories, and the free ones among them.
+FindListing g_handles[kMaxHandles];
+FindListing* g_free_handles[kMaxHandles];
+int g_free_count = -1;  // -1 until the pool is first used
+int g_handle_budget = kMaxHandles;
+// The listings being read, outermost first.
+FindListing* g_reading[kMaxListings];
 int g_depth = 0;
 alignas(8) char g_arena[kArenaSize];
 DWORD g_last_error = 0;
@@ -70,7 +82,7 @@ bool IsDots(const char* name) {
 
 char* NextFreeByte() {
   if (g_depth == 0) return g_arena;
-  const FindListing& top = g_listings[g_depth - 1];
+  const FindListing& top = *g_reading[g_depth - 1];
   std::size_t end = static_cast<std::size_t>(top.buffer - g_arena) + top.filled;
   return g_arena + ((end + 7) & ~std::size_t{7});
 }
@@ -155,6 +167,23 @@ int OpenDirectory(HANDLE parent, const char* name) {
   return g_system_calls.openat(parent->fd, name, kEntryFlags);
 }
 
+// Fills the pool and sizes the budget to the descriptor limit in force.
+void SetUpHandles() {
+  for (int i = 0; i < kMaxHandles; ++i) g_free_handles[i] = &g_handles[i];
+  g_free_count = kMaxHandles;
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 &&
+      limit.rlim_cur < rlim_t{kMaxHandles + kSpareDescriptors}) {
+    g_handle_budget = static_cast<int>(limit.rlim_cur) - kSpareDescriptors;
+  }
+}
+
+FindListing* TakeHandle() {
+  if (g_free_count < 0) SetUpHandles();
+  if (g_free_count == 0) return nullptr;
+  return g_free_handles[--g_free_count];
+}
+
 bool Refill(FindListing* listing) {
   ssize_t n = g_system_calls.getdents64(listing->fd, listing->buffer,
                                         listing->capacity);
@@ -183,7 +212,6 @@ HANDLE OpenTargetDirectory(const char* path) {
   }
   g_target = FindListing{};
   g_target.fd = fd;
-  g_target.open = true;
   g_target.device_known = true;
   g_target.device = makedev(self.stx_dev_major, self.stx_dev_minor);
   g_target_inode = self.stx_ino;
@@ -198,13 +226,23 @@ HANDLE FindFirstFileA(HANDLE parent, const char* name,
     Fail(EMFILE);
     return INVALID_HANDLE_VALUE;
   }
+  FindListing* listing = TakeHandle();
+  if (listing == nullptr) {
+    Fail(EMFILE);
+    return INVALID_HANDLE_VALUE;
+  }
   int fd = OpenDirectory(parent, name);
   if (fd < 0) {
     Fail(errno);
+    g_free_handles[g_free_count++] = listing;
     return INVALID_HANDLE_VALUE;
   }
-  FindListing* listing = &g_listings[g_depth++];
-  *listing = {fd, true, false, buffer, size, 0, 0, 0, 0};
+  *listing = FindListing{};
+  listing->fd = fd;
+  listing->reading = true;
+  listing->buffer = buffer;
+  listing->capacity = size;
+  g_reading[g_depth++] = listing;
   if (FindNextFileA(listing, entry)) return listing;
   if (g_last_error == ERROR_NO_MORE_FILES) {
     // Only a directory removed while open lists nothing, not even its dots;
@@ -214,6 +252,7 @@ HANDLE FindFirstFileA(HANDLE parent, const char* name,
   }
   DWORD error = g_last_error;
   FindClose(listing);
+  CloseHandle(listing);
   Fail(static_cast<int>(error));
   return INVALID_HANDLE_VALUE;
 }
@@ -232,10 +271,20 @@ bool FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry) {
 }
 
 bool FindClose(HANDLE listing) {
-  bool closed = g_system_calls.close(listing->fd) == 0 || Fail(errno);
-  listing->open = false;
-  while (g_depth > 0 && !g_listings[g_depth - 1].open) --g_depth;
+  listing->reading = false;
+  while (g_depth > 0 && !g_reading[g_depth - 1]->reading) --g_depth;
+  return true;
+}
+
+bool CloseHandle(HANDLE directory) {
+  bool closed = directory->pinned || g_system_calls.close(directory->fd) == 0 ||
+                Fail(errno);
+  if (directory != &g_target) g_free_handles[g_free_count++] = directory;
   return closed;
+}
+
+bool HandlesRunningLow() {
+  return g_free_count >= 0 && kMaxHandles - g_free_count >= g_handle_budget;
 }
 
 bool SetFileAttributesA(HANDLE listing, const WIN32_FIND_DATAA& entry,

@@ -13,4 +13,15 @@ void RaiseProcessLimits();
 // before RaiseProcessLimits has run.
 bool StackHasRoom();
 
+// From now on SIGINT and SIGTERM, unless ignored, only note that the run is
+// to stop, so that it can finish what is running and say what it did.
+void CatchInterrupts();
+
+// True once SIGINT or SIGTERM has arrived.
+bool Interrupted();
+
+// Ends the process by the signal that interrupted it, as the signal would
+// have, if one did; returns otherwise.
+void EndIfInterrupted();
+
 #endif  // KESTRIM_PLATFORM_PROCESS_H_

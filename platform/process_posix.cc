@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 
@@ -18,6 +19,24 @@ constexpr std::uintptr_t kStackMargin = std::uintptr_t{64} << 10;
 
 // Lowest address the stack may reach; 0 while unknown.
 std::uintptr_t g_stack_floor = 0;
+
+volatile std::sig_atomic_t g_interrupt = 0;
+
+extern "C" void NoteInterrupt(int signal) { g_interrupt = signal; }
+
+void Catch(int signal) {
+  struct sigaction action = {};
+  if (::sigaction(signal, nullptr, &action) != 0) return;
+  // A signal ignored when the program started, as for a job run in the
+  // background, stays ignored.
+  if (action.sa_handler == SIG_IGN) return;
+  action = {};
+  action.sa_handler = NoteInterrupt;
+  ::sigemptyset(&action.sa_mask);
+  // Waits for the kernel go on; the walk notices between entries.
+  action.sa_flags = SA_RESTART;
+  ::sigaction(signal, &action, nullptr);
+}
 
 void RaiseSoftLimit(int resource) {
   struct rlimit limit;
@@ -70,4 +89,22 @@ bool StackHasRoom() {
   std::uintptr_t here = Here();
   return g_stack_floor == 0 ||
          (here > g_stack_floor && here - g_stack_floor > kStackMargin);
+}
+
+void CatchInterrupts() {
+  Catch(SIGINT);
+  Catch(SIGTERM);
+}
+
+bool Interrupted() { return g_interrupt != 0; }
+
+void EndIfInterrupted() {
+  int signal = g_interrupt;
+  if (signal == 0) return;
+  struct sigaction action = {};
+  action.sa_handler = SIG_DFL;
+  ::sigemptyset(&action.sa_mask);
+  ::sigaction(signal, &action, nullptr);
+  // Should the signal not end the process, the exit status still tells.
+  static_cast<void>(::raise(signal));
 }

@@ -4,62 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/output.h"
 #include "platform/process.h"
+#include "removal/pending.h"
 
 namespace {
-
-void Print(const DeleteOptions& options, const char* text) {
-  if (!options.Silent) PrintText(text);
-}
-
-// Prints a name or path from the disk or the command line.
-void PrintShown(const DeleteOptions& options, const char* name) {
-  if (!options.Silent) PrintName(name);
-}
-
-void ReportUnlisted(const DeleteOptions& options, const char* directory) {
-  Print(options, "Path not found: [");
-  PrintShown(options, directory);
-  Print(options, "]\n");
-}
-
-void ReportFile(const DeleteOptions& options, const char* name, bool deleted,
-                bool& left_behind) {
-  if (!deleted) left_behind = true;
-  Print(options, "\t");
-  PrintShown(options, name);
-  if (!deleted) Print(options, " - Failed!");
-  Print(options, "\n");
-}
-
-// Reports the oldest started file deletion, waiting for it if `wait`; false
-// when there is none (or, without `wait`, none finished yet).
-bool ReportDeletion(const DeleteOptions& options, bool wait,
-                    bool& left_behind) {
-  const char* name;
-  bool deleted;
-  if (!FinishDeleteFileA(wait, &name, &deleted)) return false;
-  ReportFile(options, name, deleted, left_behind);
-  return true;
-}
-
-// Waits for every started file deletion and reports each, in start order.
-void ReportAllDeletions(const DeleteOptions& options, bool& left_behind) {
-  while (ReportDeletion(options, true, left_behind)) {
-  }
-}
-
-void DeleteFile(const DeleteOptions& options, HANDLE listing, const char* name,
-                bool& left_behind) {
-  while (!StartDeleteFileA(listing, name)) {
-    // Every slot holds an outcome still to be reported; the oldest goes
-    // first, so that the lines keep the listing's order.
-    ReportDeletion(options, true, left_behind);
-  }
-  while (ReportDeletion(options, false, left_behind)) {
-  }
-}
 
 bool IsDots(const char* name) {
   return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
@@ -78,100 +26,113 @@ bool PathFits(std::size_t directory_length, const char* name) {
   return directory_length + 1 + std::strlen(name) < kWalkPathSize;
 }
 
-// Reports an entry that is left untouched, as a file that failed: its path
-// does not fit the path buffer (a path that cannot be shown in full names
-// nothing sure), or the stack has no room to go one level deeper.
-bool ReportLeft(const DeleteOptions& options, const char* name,
-                bool& left_behind) {
-  ReportAllDeletions(options, left_behind);
-  ReportFile(options, name, false, left_behind);
+// Empties and removes one subdirectory; false when the walk must stop. One
+// that the stack has no room to enter is left, and reported as failed.
+bool RemoveSubdirectory(WalkState& walk, HANDLE listing, const char* name,
+                        const char* path) {
+  if (!StackHasRoom()) {
+    ReportLeft(walk, name);
+    return true;
+  }
+  ReportDirectory(walk, path);
+  HANDLE emptied;
+  if (!EmptyDirectory(walk, listing, name, path, &emptied)) return false;
+  // Removed once all inside it is gone; the walk goes on meanwhile.
+  RemoveDirectoryWhenEmptyA(listing, name, emptied);
   return true;
 }
 
-// Empties and removes one subdirectory; false when the walk must stop.
-bool RemoveSubdirectory(const DeleteOptions& options, HANDLE listing,
-                        const char* name, const char* path, bool& left_behind) {
-  if (!StackHasRoom()) return ReportLeft(options, name, left_behind);
-  ReportAllDeletions(options, left_behind);
-  PrintShown(options, path);
-  Print(options, "\n");
-  if (!EmptyDirectory(options, listing, name, path, left_behind)) return false;
-  if (!RemoveDirectoryA(listing, name)) left_behind = true;
-  return true;
-}
-
-// Deletes one entry of `listing`; false when the walk must stop.
-bool RemoveEntry(const DeleteOptions& options, HANDLE listing,
-                 const WIN32_FIND_DATAA& entry, const char* directory,
-                 std::size_t directory_length, bool& left_behind) {
+// Deletes one entry of `listing`; false when the walk must stop. An entry
+// whose full path would not fit the path buffer is not touched at all: a
+// path that cannot be shown in full names nothing sure.
+bool RemoveEntry(WalkState& walk, HANDLE listing, const WIN32_FIND_DATAA& entry,
+                 const char* directory, std::size_t directory_length) {
   const char* name = entry.cFileName;
+  bool recursive = walk.options.Recursive;
   if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     char path[kWalkPathSize];
     if (!JoinPath(path, directory, name)) {
-      return ReportLeft(options, name, left_behind);
+      ReportLeft(walk, name);
+      return true;
     }
     SetFileAttributesA(listing, entry, FILE_ATTRIBUTE_NORMAL);
-    if (!options.Recursive) return true;
-    return RemoveSubdirectory(options, listing, name, path, left_behind);
+    return !recursive || RemoveSubdirectory(walk, listing, name, path);
   }
   // A directory not to enter is left like any other under /NotRecursive.
   if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-      !options.Recursive) {
+      !recursive) {
     return true;
   }
   if (!PathFits(directory_length, name)) {
-    return ReportLeft(options, name, left_behind);
+    ReportLeft(walk, name);
+    return true;
   }
   SetFileAttributesA(listing, entry, FILE_ATTRIBUTE_NORMAL);
-  DeleteFile(options, listing, name, left_behind);
+  DeleteFile(walk, listing, name);
   return true;
+}
+
+// Ends the walk inside `listing` early: lets what was started finish, and
+// closes it.
+bool Abandon(WalkState& walk, HANDLE listing) {
+  FindClose(listing);
+  FinishAll(walk);
+  CloseHandle(listing);
+  return false;
 }
 
 }  // namespace
 
-bool EmptyDirectory(const DeleteOptions& options, HANDLE parent,
-                    const char* name, const char* directory,
-                    bool& left_behind) {
+bool EmptyDirectory(WalkState& walk, HANDLE parent, const char* name,
+                    const char* directory, HANDLE* emptied) {
+  *emptied = INVALID_HANDLE_VALUE;
+  MakeRoomToOpen(walk);
   WIN32_FIND_DATAA entry;
   HANDLE listing = FindFirstFileA(parent, name, &entry);
   if (listing == INVALID_HANDLE_VALUE) {
     // Someone else removed it meanwhile: nothing is left to empty.
     if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;
-    ReportUnlisted(options, directory);
+    ReportUnlisted(walk, directory);
     return false;
   }
   std::size_t directory_length = std::strlen(directory);
   do {
     if (IsDots(entry.cFileName)) continue;
-    if (!RemoveEntry(options, listing, entry, directory, directory_length,
-                     left_behind)) {
-      FindClose(listing);
-      return false;
+    // Once interrupted, nothing more is started.
+    if (Interrupted() ||
+        !RemoveEntry(walk, listing, entry, directory, directory_length)) {
+      return Abandon(walk, listing);
     }
   } while (FindNextFileA(listing, &entry));
   // A listing that broke off has unread entries; that is no success.
-  bool listed_all = GetLastError() == ERROR_NO_MORE_FILES;
-  // Deletions still running refer to the listing, and their lines come
-  // before anything said about the directory.
-  ReportAllDeletions(options, left_behind);
+  if (GetLastError() != ERROR_NO_MORE_FILES) {
+    FindClose(listing);
+    ReportUnlisted(walk, directory);
+    CloseHandle(listing);
+    return false;
+  }
   FindClose(listing);
-  if (!listed_all) ReportUnlisted(options, directory);
-  return listed_all;
+  *emptied = listing;
+  return true;
 }
 
 bool RemoveTarget(const DeleteOptions& options, HANDLE target) {
+  WalkState walk{options};
+  unsigned long failed_removals = FailedDirectoryRemovals();
   if (target == INVALID_HANDLE_VALUE) {
-    ReportUnlisted(options, options.Path);
+    ReportUnlisted(walk, options.Path);
     return false;
   }
-  bool left_behind = false;
   // The listing is of the directory opened before the question, never of
   // whatever the path names by now.
-  if (!EmptyDirectory(options, target, "", options.Path, left_behind)) {
-    return false;
-  }
+  HANDLE emptied;
+  bool listed = EmptyDirectory(walk, target, "", options.Path, &emptied);
+  FinishAll(walk);
+  if (!listed) return false;
+  CloseHandle(emptied);
+  if (FailedDirectoryRemovals() != failed_removals) walk.left_behind = true;
   if (options.DelRoot && !RemoveTargetDirectoryA(target, options.Path)) {
     return false;
   }
-  return !left_behind;
+  return !walk.left_behind;
 }

@@ -68,10 +68,13 @@ int FaultyUnlinkat(int dir, const char* name, int flags) {
   return Matches(call, name) ? Inject(real) : real();
 }
 
+int RefuseRing(unsigned, struct io_uring*, unsigned) { return -ENOSYS; }
+
 class WalkFaultTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Every deletion on the spot, where the faults are injected.
+    // Every deletion and removal on the spot, where the faults are injected.
+    g_system_calls.ring_init = RefuseRing;
     g_system_calls.clock_gettime = FastClock;
     ResetDeletionRing();
     g_system_calls.openat = FaultyOpenat;

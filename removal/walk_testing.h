@@ -28,7 +28,7 @@ inline Walked Walk(const std::string& path, bool silent = false,
   HANDLE target = OpenTargetDirectory(options.Path);
   walked.out =
       CaptureStdout([&] { walked.ok = RemoveTarget(options, target); });
-  if (target != INVALID_HANDLE_VALUE) FindClose(target);
+  if (target != INVALID_HANDLE_VALUE) CloseHandle(target);
   return walked;
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/kestrim_command.h"
 #include "tests/temp_tree.h"
 
 namespace {
@@ -40,43 +41,6 @@ std::string Fill(std::string text, const std::string& target) {
     text.replace(at, 1, target);
   }
   return text;
-}
-
-// How deletions are carried out: queued through io_uring, as where each
-// deletion waits on the disk (made so here by slowing the program's own
-// deletions), or all on the spot, as where io_uring is refused. Both must
-// act and print exactly alike.
-enum class Deletions { kQueued, kSynchronous };
-
-// The built program and the two helpers that choose how it deletes.
-struct Programs {
-  std::string kestrim = KESTRIM_BINARY;
-  std::string no_io_uring = NO_IO_URING;
-  std::string slow_unlink = SLOW_UNLINK;
-};
-
-// The command line that runs the program with `args`, deleting as asked,
-// behind `prefix`.
-std::vector<std::string> KestrimCommand(
-    Deletions deletions, const std::vector<std::string>& args,
-    const std::vector<std::string>& prefix = {},
-    const Programs& programs = Programs()) {
-  std::vector<std::string> argv = prefix;
-  if (deletions == Deletions::kQueued) {
-    argv.insert(argv.end(), {"env", "LD_PRELOAD=" + programs.slow_unlink});
-  } else {
-    argv.push_back(programs.no_io_uring);
-  }
-  argv.push_back(programs.kestrim);
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
-}
-
-RunResult RunKestrim(Deletions deletions, const std::vector<std::string>& args,
-                     const char* input,
-                     const std::vector<std::string>& prefix = {},
-                     const Programs& programs = Programs()) {
-  return RunProgram(KestrimCommand(deletions, args, prefix, programs), input);
 }
 
 class Kestrim : public ::testing::TestWithParam<Deletions> {
@@ -286,10 +250,7 @@ TEST_P(Kestrim, AsAnUnprivilegedUser) {
   // The build may sit where that user cannot reach (a clone in a 0700 home
   // or mktemp -d), so the user runs copies from a folder it can.
   TempDir bin;
-  Programs copies;
-  copies.kestrim = CopyInto(copies.kestrim, bin.path());
-  copies.no_io_uring = CopyInto(copies.no_io_uring, bin.path());
-  copies.slow_unlink = CopyInto(copies.slow_unlink, bin.path());
+  Programs copies = CopiesIn(bin.path());
   MakeTree(dir.path(), {"Own/", "Own/locked/", "Own/locked/f", "Theirs/",
                         "Theirs/locked/", "Theirs/locked/g"});
   ASSERT_TRUE(GiveToNobody(dir / "Own"));
@@ -469,7 +430,7 @@ TEST_P(Kestrim, EmptiesTheDirectoryConfirmedEvenWhenItsPathIsSwapped) {
     if (del_root) args.push_back("/DelRoot");
     RunResult run = RunAnswering(
         KestrimCommand(GetParam(), args), "[Y/N]? :",
-        [&] {
+        [&](int) {
           ::rename((dir / "T").c_str(), (dir / "moved").c_str());
           ::symlink((dir / "other").c_str(), (dir / "T").c_str());
         },
@@ -501,7 +462,7 @@ TEST(Target, ASwapForALinkToTheRootEmptiesOnlyTheDirectoryConfirmed) {
   }
   RunResult run = RunAnswering(
       {"chroot", jail.path(), "/kestrim", "/att/dir", "/DelRoot"}, "[Y/N]? :",
-      [&] {
+      [&](int) {
         ::rename((jail / "att/dir").c_str(), (jail / "att/moved").c_str());
         ::symlink("/", (jail / "att/dir").c_str());
       },

@@ -225,7 +225,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const char* input,
 
 RunResult RunAnswering(const std::vector<std::string>& argv,
                        const std::string& prompt,
-                       const std::function<void()>& meanwhile,
+                       const std::function<void(int pid)>& meanwhile,
                        const std::string& answer) {
   int in[2];
   int out[2];
@@ -240,7 +240,7 @@ RunResult RunAnswering(const std::vector<std::string>& argv,
   std::string* targets[2] = {&result.out, &result.err};
   if (pid >= 0) {
     Drain(fds, targets, &prompt);
-    meanwhile();
+    meanwhile(pid);
     // A program that stopped reading shows it in its status and output.
     if (::write(in[1], answer.data(), answer.size()) < 0) {
     }

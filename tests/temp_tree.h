@@ -52,11 +52,12 @@ RunResult RunProgram(const std::vector<std::string>& argv, const char* input,
                      Output output = Output::kPipe,
                      const char* out_file = nullptr);
 
-// Runs `argv` and waits until it has printed `prompt`; then calls `meanwhile`,
-// writes `answer` to its standard input and collects the rest.
+// Runs `argv` and waits until it has printed `prompt`; then calls `meanwhile`
+// with its process id, writes `answer` to its standard input and collects
+// the rest.
 RunResult RunAnswering(const std::vector<std::string>& argv,
                        const std::string& prompt,
-                       const std::function<void()>& meanwhile,
+                       const std::function<void(int pid)>& meanwhile,
                        const std::string& answer);
 
 // Copies the file `path` into directory `into`, keeping its mode; the copy's
