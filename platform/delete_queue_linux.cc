@@ -325,7 +325,11 @@ HANDLE RemoveEmptied(HANDLE directory) {
   removal.submitted = false;
   // Nothing uses its own descriptor any more.
   CloseHandle(directory);
-  if (RingReady() && g_free_removal_count > 0) {
+  // Like files, directories go to the kernel only while deletions are slow;
+  // otherwise a chain of them, each waiting for the one inside, would pay a
+  // round trip apiece.
+  if (g_deletion_nanoseconds > kSlowDeletionNanoseconds && RingReady() &&
+      g_free_removal_count > 0) {
     unsigned slot = TakeRemovalSlot();
     g_removals[slot] = removal;
     ++g_removals_in_flight;
