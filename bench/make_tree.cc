@@ -45,6 +45,19 @@ void MakeFiles(int dir, int count, long size) {
   }
 }
 
+// `side` x `side` directories, two levels deep, of `files` files each.
+void MakeGrid(int root, int side, int files, long size) {
+  for (int i = 0; i < side; ++i) {
+    int outer = MakeDirectory(root, "d" + std::to_string(i));
+    for (int j = 0; j < side; ++j) {
+      int inner = MakeDirectory(outer, "d" + std::to_string(j));
+      MakeFiles(inner, files, size);
+      ::close(inner);
+    }
+    ::close(outer);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,25 +75,9 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "wide") == 0) {
     MakeFiles(root, 100000, size);
   } else if (std::strcmp(argv[1], "balanced") == 0) {
-    for (int i = 0; i < 10; ++i) {
-      int outer = MakeDirectory(root, "d" + std::to_string(i));
-      for (int j = 0; j < 10; ++j) {
-        int inner = MakeDirectory(outer, "d" + std::to_string(j));
-        MakeFiles(inner, 1000, size);
-        ::close(inner);
-      }
-      ::close(outer);
-    }
+    MakeGrid(root, 10, 1000, size);
   } else if (std::strcmp(argv[1], "small") == 0) {
-    for (int i = 0; i < 100; ++i) {
-      int outer = MakeDirectory(root, "d" + std::to_string(i));
-      for (int j = 0; j < 100; ++j) {
-        int inner = MakeDirectory(outer, "d" + std::to_string(j));
-        MakeFiles(inner, 10, size);
-        ::close(inner);
-      }
-      ::close(outer);
-    }
+    MakeGrid(root, 100, 10, size);
   } else if (std::strcmp(argv[1], "deep") == 0) {
     int dir = ::dup(root);
     for (int level = 0; level < 1000; ++level) {
