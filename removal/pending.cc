@@ -129,7 +129,6 @@ void ReportLeft(WalkState& walk, const char* name) {
 }
 
 void ReportUnlisted(WalkState& walk, const char* directory) {
-  FinishAll(walk);
   QueueLine(walk, Line::kUnlisted, directory);
 }
 

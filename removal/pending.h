@@ -26,7 +26,7 @@ void ReportDirectory(WalkState& walk, const char* path);
 // Prints the line of an entry left untouched, as failed.
 void ReportLeft(WalkState& walk, const char* name);
 
-// Waits for everything started, then prints that `directory` could not be
+// Prints, after everything started so far, that `directory` could not be
 // listed.
 void ReportUnlisted(WalkState& walk, const char* directory);
 

@@ -72,8 +72,8 @@ bool RemoveEntry(WalkState& walk, HANDLE listing, const WIN32_FIND_DATAA& entry,
   return true;
 }
 
-// Ends the walk inside `listing` early: lets what was started finish, and
-// closes it.
+// Ends the walk inside `listing` early: lets what was started finish, since
+// it may use the descriptor, and only then closes it.
 bool Abandon(WalkState& walk, HANDLE listing) {
   FindClose(listing);
   FinishAll(walk);
@@ -106,10 +106,8 @@ bool EmptyDirectory(WalkState& walk, HANDLE parent, const char* name,
   } while (FindNextFileA(listing, &entry));
   // A listing that broke off has unread entries; that is no success.
   if (GetLastError() != ERROR_NO_MORE_FILES) {
-    FindClose(listing);
     ReportUnlisted(walk, directory);
-    CloseHandle(listing);
-    return false;
+    return Abandon(walk, listing);
   }
   FindClose(listing);
   *emptied = listing;
