@@ -11,8 +11,8 @@ check_installed() {  # PREFIX
   local bin=$1/bin/kestrim page=$1/share/man/man1/kestrim.1.gz
   [[ -x $bin ]] || fail "no $bin"
   [[ -f $page ]] || fail "no $page"
-  # Captured first, then matched: `producer | grep -q` fails under pipefail
-  # whenever grep has its match before the producer is done writing.
+  # Captured first, then matched: under pipefail, a pipe into a quiet grep
+  # fails whenever grep has its match before the producer is done writing.
   local rendered warnings
   warnings=$(man -l "$page" 2>&1 >/dev/null)
   [[ -z $warnings ]] || fail "man -l warns on $page: $warnings"
