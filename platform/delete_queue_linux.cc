@@ -193,7 +193,7 @@ void WaitForSubmitted() {
     }
     if (!waiting) return;
     struct io_uring_cqe* cqe;
-    int result = ::io_uring_wait_cqe(&g_ring, &cqe);
+    int result = g_system_calls.ring_wait(&g_ring, &cqe);
     if (result == -EINTR) continue;
     if (result < 0) break;
     Reap();
@@ -285,7 +285,7 @@ bool WaitOnce() {
   struct io_uring_cqe* cqe;
   int result;
   do {
-    result = ::io_uring_wait_cqe(&g_ring, &cqe);
+    result = g_system_calls.ring_wait(&g_ring, &cqe);
   } while (result == -EINTR);
   if (result < 0) {
     GiveUpRing();

@@ -48,10 +48,14 @@ int RealRingInit(unsigned entries, struct io_uring* ring, unsigned flags) {
 
 int RealRingSubmit(struct io_uring* ring) { return ::io_uring_submit(ring); }
 
+int RealRingWait(struct io_uring* ring, struct io_uring_cqe** outcome) {
+  return ::io_uring_wait_cqe(ring, outcome);
+}
+
 }  // namespace
 
 const SystemCalls kRealSystemCalls = {
-    RealOpenat, RealGetdents64,   RealStatx,    RealFchmodat,  RealUnlinkat,
-    RealClose,  RealClockGettime, RealRingInit, RealRingSubmit};
+    RealOpenat, RealGetdents64,   RealStatx,    RealFchmodat,   RealUnlinkat,
+    RealClose,  RealClockGettime, RealRingInit, RealRingSubmit, RealRingWait};
 
 SystemCalls g_system_calls = kRealSystemCalls;

@@ -21,10 +21,11 @@ struct SystemCalls {
   int (*unlinkat)(int dir, const char* name, int flags);
   int (*close)(int fd);
   int (*clock_gettime)(clockid_t clock, struct timespec* now);
-  // The deletion ring: set-up and submission, each returning -errno on
-  // failure as liburing does.
+  // The deletion ring: set-up, submission and waiting for an outcome, each
+  // returning -errno on failure as liburing does.
   int (*ring_init)(unsigned entries, struct io_uring* ring, unsigned flags);
   int (*ring_submit)(struct io_uring* ring);
+  int (*ring_wait)(struct io_uring* ring, struct io_uring_cqe** outcome);
 };
 
 // The table in use.
