@@ -479,6 +479,9 @@ TEST(Target, ASwapForALinkToTheRootEmptiesOnlyTheDirectoryConfirmed) {
 }
 
 TEST_P(Kestrim, ShowsControlCharactersAsQuestionMarksOnlyOnATerminal) {
+  int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (terminal < 0) GTEST_SKIP() << "no pseudo-terminal here";
+  ::close(terminal);
   TempDir dir;
   // One entry per directory, so that the order of the lines is fixed.
   const std::string target = dir / "T\x01";
