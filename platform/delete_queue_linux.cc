@@ -301,8 +301,7 @@ void WaitFor(const Operation& operation) {
 }
 
 void FinishRemoval(Operation& removal) {
-  // Someone else removing it first leaves what was asked for.
-  if (removal.error != 0 && removal.error != ENOENT) ++g_failed_removals;
+  if (removal.error != 0) ++g_failed_removals;
   HANDLE parent = removal.directory;
   removal.submitted = false;
   --g_removals_in_flight;
@@ -344,7 +343,7 @@ HANDLE RemoveEmptied(HANDLE directory) {
     g_free_removals[g_free_removal_count++] = slot;
   }
   RemoveNow(removal);
-  if (removal.error != 0 && removal.error != ENOENT) ++g_failed_removals;
+  if (removal.error != 0) ++g_failed_removals;
   return removal.directory;
 }
 

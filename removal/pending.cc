@@ -25,6 +25,12 @@ std::uint32_t g_text_end = 0;  // where the next text goes
 
 WaitingLine& LineAt(unsigned long n) { return g_lines[n % kMaxWaitingLines]; }
 
+void PrintFile(const char* name, bool deleted) {
+  PrintText("\t");
+  PrintName(name);
+  PrintText(deleted ? "\n" : " - Failed!\n");
+}
+
 void PrintLine(Line kind, const char* text) {
   switch (kind) {
     case Line::kDirectory:
@@ -32,9 +38,7 @@ void PrintLine(Line kind, const char* text) {
       PrintText("\n");
       break;
     case Line::kLeft:
-      PrintText("\t");
-      PrintName(text);
-      PrintText(" - Failed!\n");
+      PrintFile(text, false);
       break;
     case Line::kUnlisted:
       PrintText("Path not found: [");
@@ -42,12 +46,6 @@ void PrintLine(Line kind, const char* text) {
       PrintText("]\n");
       break;
   }
-}
-
-void PrintFile(const char* name, bool deleted) {
-  PrintText("\t");
-  PrintName(name);
-  PrintText(deleted ? "\n" : " - Failed!\n");
 }
 
 // Where a text of `size` bytes can go in the ring, or kTextRoom when it is
